@@ -1,0 +1,168 @@
+// CVidlyn: one camera session per handle. Owns the device object, the eight
+// frame buffers, the preview window, the worker threads and the AVI writer,
+// and holds every user setting and the error history.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "output/AviWriter.h"
+
+class CVidlynQM7720USB3Sdk;
+class DibBuffer;
+
+// Frame notice posted with the frame message; 32 bytes on x64.
+struct VidlynFrameNotice {
+    int32_t size;
+    int32_t width;
+    int32_t height;
+    int32_t bitsPerPixel;
+    int32_t rate;
+    int32_t reserved;
+    void* buffer;
+};
+static_assert(sizeof(VidlynFrameNotice) == 32, "frame notice is 32 bytes");
+
+// Image adjustment block: 30 values worked on through one pointer by the
+// filter dialogs and the registry store. Spare slots stay zero.
+struct ImageAdjustBlock {
+    int32_t m_brightness;
+    int32_t m_contrast;
+    int32_t m_hue;
+    int32_t m_saturation;
+    int32_t m_sharpness;
+    int32_t m_bayerGainRed;
+    int32_t m_bayerGainGreen;
+    int32_t m_bayerGainBlue;
+    int32_t m_gamma;
+    int32_t m_bayerMode;
+    int32_t spare1;
+    int32_t m_grayMode;
+    int32_t m_grayGainR;
+    int32_t m_grayGainG1;
+    int32_t m_grayGainG2;
+    int32_t m_grayGainB;
+    int32_t m_grayOffsetR;
+    int32_t m_grayOffsetG1;
+    int32_t m_grayOffsetG2;
+    int32_t m_grayOffsetB;
+    int32_t spare2[5];
+    int32_t m_bayerGainAuto;
+    int32_t m_bayerGainAutoOnce;
+    int32_t m_bayerGainAutoOnce2;  // set and cleared together with m_bayerGainAutoOnce
+    int32_t spare3;
+    int32_t m_grayAutoGainFrames;
+};
+static_assert(sizeof(ImageAdjustBlock) == 30 * 4, "image adjustment block holds 30 values");
+
+// Analog block: 9 values worked on through one pointer by the analog dialog
+// and the registry store.
+struct AnalogBlock {
+    int32_t m_globalGain;
+    int32_t m_colorGainGreen1;
+    int32_t m_colorGainRed;
+    int32_t m_colorGainBlue;
+    int32_t m_colorGainGreen2;
+    int32_t m_exposureTime;
+    int32_t m_mirrorV;
+    int32_t m_mirrorH;
+    int32_t m_autoIris;
+};
+static_assert(sizeof(AnalogBlock) == 9 * 4, "analog block holds 9 values");
+
+class CVidlyn {
+public:
+    CVidlyn();
+    virtual ~CVidlyn();
+    CVidlyn(const CVidlyn&) = delete;
+    CVidlyn& operator=(const CVidlyn&) = delete;
+
+    // --- error history and notification ---------------------------------
+    int pushError(int code);   // history + posted 0x8003
+    void postError(int code);  // posted only, history untouched
+    int popError();            // Vidlyn_GetLastError
+
+    // --- lifetime ---------------------------------------------------------
+    int initialize(HWND notifyWnd);
+
+    // --- the small settings ----------------------------------------------
+    int SetColorMode(int bits);
+    int GetColorMode() const;
+    int SetMirrorV(int flag);
+    int GetMirrorV();
+    int SetMirrorH(int flag);
+    int GetMirrorH();
+    int SetAutoIris(int mode);
+    int GetAutoIris(int* valid) const;
+    int SetWaitTime(int ms);
+    int GetWaitTime() const;
+
+    // Output buffer of the current colour type, or null for an index outside 0..5.
+    DibBuffer* OutputBuffer() const;
+    // Geometry validation shared by initialization and acquisition preparation.
+    bool GeometryValid() const;
+
+    // --- fields, in declaration order ----------------------------------------
+    CVidlynQM7720USB3Sdk* m_device = nullptr;
+    DibBuffer* m_dib8 = nullptr;
+    DibBuffer* m_dib16 = nullptr;
+    DibBuffer* m_dib24 = nullptr;
+    DibBuffer* m_dib32 = nullptr;
+    DibBuffer* m_dib48 = nullptr;
+    DibBuffer* m_dib64 = nullptr;
+    DibBuffer* m_dibCopy = nullptr;
+    DibBuffer* m_dibDisplay = nullptr;
+    HWND m_previewWnd = nullptr;
+    HDC m_previewDC = nullptr;
+    char m_wndClassName[256] = {};
+    uint32_t m_totalWidth = 4896;
+    uint32_t m_totalHeight = 3264;
+    int32_t m_width = 4896;
+    int32_t m_height = 3264;
+    int32_t m_startX = 0;
+    int32_t m_startY = 0;
+    uint32_t m_bufferCount = 10;
+    ImageAdjustBlock m_adjust = {};
+    void* m_imageDlg = nullptr;
+    AnalogBlock m_analog = {};
+    void* m_analogDlg = nullptr;
+    int32_t m_analogDlgArg = 0;
+    int32_t m_realExposureTime = 0;
+    std::atomic<int32_t> m_recording{0};
+    CAviWriter m_avi;
+    uint32_t m_recStartTime = 0;
+    uint32_t m_recDuration = 0;
+    std::atomic<int32_t> m_recFrameReady{0};
+    HANDLE m_recThread = nullptr;
+    DWORD m_recThreadId = 0;
+    HANDLE m_recDoneEvent = nullptr;
+    std::atomic<int32_t> m_runFlag{0};
+    HANDLE m_acqThread = nullptr;
+    DWORD m_acqThreadId = 0;
+    HANDLE m_acqDoneEvent = nullptr;
+    HWND m_parentWnd = nullptr;
+    int32_t m_previewRect[4] = {0, 0, 4896, 3264};  // x, y, width, height
+    HWND m_notifyWnd = nullptr;
+    HWND m_callbackWnd = nullptr;
+    void* m_callbackBuffer = nullptr;
+    int32_t m_callbackBufferSize = 0;
+    int32_t m_callbackFlag = 0;
+    VidlynFrameNotice m_frameNotice = {32, 0, 0, 0, 0, 0, nullptr};
+    std::atomic<int32_t> m_state{0};
+    std::atomic<int32_t> m_colorType{0};
+    int32_t m_subSample = 0;
+    std::atomic<int32_t> m_waitTime{10};
+    uint32_t m_clock = 0;
+    std::atomic<int32_t> m_frameReady{0};
+    int32_t m_fps = 0;
+    int32_t m_fpsFrames = 0;
+    uint32_t m_fpsTime = 0;  // set to the construction time
+    std::atomic<int32_t> m_errorHistory[20] = {};
+    int32_t m_readTimeout = 1000;
+
+    // Set once initialization reached the settings loads; only then does
+    // release write the settings back (a session holding construction zeros
+    // must not overwrite the user's stored settings).
+    bool m_settingsLoaded = false;
+};
