@@ -1,0 +1,144 @@
+// CVidlynUSB3Lib: the generic USB 3.0 disk-transport camera. Owns the raw disk
+// of the selected camera, speaks the sector protocol, discovers cameras among
+// the physical drives and streams raw frames into a ring of three slots on its
+// own transfer thread. The virtual operations keep a fixed order; several are
+// placeholders of the generic interface that a model does not need.
+//
+// Results: 1 success / 0 failure, except the start, stop, select and copy
+// operations (StartStream, StartCapture, StopStream, FinishCapture,
+// CopyLatestFrame, SelectDevice), which return 0 for success.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+class CVidlynUSB3Lib {
+public:
+    // Transfer states.
+    enum : int32_t {
+        kTransferIdle = 0,
+        kTransferStreaming = 1,
+        kTransferCapturing = 2,
+        kTransferPaused = 3,
+        kTransferStopRequested = 4,
+        kTransferFailed = 5,
+    };
+    // GetFrameStatus results.
+    enum : int32_t { kFrameFailed = 1, kFrameNone = 2, kFrameNew = 3 };
+    // Start result when the start command could not be sent.
+    static constexpr int kStartCommandFailed = 20;
+
+    struct FrameSlot {
+        uint8_t* data = nullptr;            // GetRawFrameSize() bytes while a transfer is set up
+        std::atomic<int32_t> number{0};     // 0 = empty or being written
+    };
+
+    CVidlynUSB3Lib();
+    CVidlynUSB3Lib(const CVidlynUSB3Lib&) = delete;
+    CVidlynUSB3Lib& operator=(const CVidlynUSB3Lib&) = delete;
+
+    // --- virtual operations, in their fixed order ---
+    virtual ~CVidlynUSB3Lib();
+    virtual void Reserved1();
+    virtual void EnumDevices(const char* modelCode);
+    virtual int SetBitDepth(int sixteen);
+    virtual void SetReadTimeout(int value);
+    virtual int GetReadTimeout();
+    virtual float GetFps();
+    virtual int StartCapture();
+    virtual int Reserved2();
+    virtual int GetCaptureStatus();
+    virtual int Reserved3();
+    virtual int FinishCapture(void* dst);
+    virtual int StartStream();
+    virtual int StopStream();
+    virtual void TransferThreadMain();
+    virtual int GetFrameStatus();
+    virtual int CopyLatestFrame(void* dst);
+    virtual int GetDeviceCount();
+    virtual int IsValidDeviceIndex(int index);
+    virtual int GetDeviceIndex();
+    virtual int SelectDevice(int index);
+    virtual int SetFormat(int x, int y, int width, int height, int subSample);
+    virtual int GetFormat(int* x, int* y, int* width, int* height, int* subSample);
+    virtual int SetMirrorH(int flag);
+    virtual int SetMirrorV(int flag);
+    virtual int GetMirrorH();
+    virtual int GetMirrorV();
+    virtual int NotifyStreamChange(int value);
+    virtual int Reserved4();
+    virtual int SetClock(int value);
+    virtual int GetClock(int* value);
+    virtual int Reserved5();
+    virtual int Reserved6();
+    virtual int ReadSromId(int address, int* value);
+    virtual int WriteSromId(int address, int value);
+    virtual int PauseStream();
+    virtual void ResumeStream(int token);
+    virtual int WaitFrameBoundary();
+    virtual uint32_t GetRawFrameSize();
+    virtual uint32_t GetAlignedFrameSize();
+    virtual int OpenDevice();
+    virtual void CloseDevice();
+    virtual int ReadFrameData(void* buffer, uint32_t size);
+    virtual int WriteRegisterByte(uint16_t address, uint8_t value);
+    virtual int ReadRegisterByte(uint16_t address, uint8_t* value);
+    virtual int WriteRegisterWord(uint16_t address, uint16_t value);
+    virtual int ReadRegisterWord(uint16_t address, uint16_t* value);
+
+    // --- non-virtual helpers ---
+    // Bytes that CopyLatestFrame and FinishCapture write: (width / d) x (height / d),
+    // without the rounding to whole sectors of GetRawFrameSize.
+    uint32_t GetFrameCopySize() const;
+    bool IsOpen() const { return m_disk != INVALID_HANDLE_VALUE; }
+    int32_t GetTransferState() const { return m_transferState.load(); }
+    // Frames per second from `frames` completed in `elapsedMs` milliseconds.
+    static float ComputeFps(uint32_t frames, uint32_t elapsedMs);
+
+protected:
+    // One positioning plus one transfer on the shared disk handle, serialised
+    // against the other thread's pairs.
+    bool SeekRead(uint32_t offset, void* buffer, uint32_t length);
+    bool SeekWrite(uint32_t offset, const void* buffer, uint32_t length);
+    // Sends the zero-filled start command sector.
+    bool SendStartCommand();
+    // Shared part of StartStream and StartCapture: slots, counters, start command, thread.
+    int StartTransfer(int32_t state);
+    // Ends a running transfer thread (state 4, wait without limit) and releases it.
+    void JoinTransferThread();
+    void FreeSlots();
+    // Newest slot: largest number, ties to the lowest index (all empty: slot 0).
+    int NewestSlot() const;
+    // Frame-rate window of the transfer thread.
+    void CountFrameForFps(uint32_t& frames, uint32_t& windowStart);
+    // Signals a waiting WaitFrameBoundary at the end of a thread pass.
+    void SignalFrameBoundary();
+
+    static DWORD WINAPI ThreadEntry(LPVOID self);
+
+public:
+    // --- fields, in order ---
+    HANDLE m_disk = INVALID_HANDLE_VALUE;
+    uint16_t m_productId = 0;
+    int32_t m_timeout = 3000;
+    std::atomic<float> m_measuredFps{0.0f};
+    int32_t m_formatX = 0;
+    int32_t m_formatY = 0;
+    int32_t m_frameWidth = 4896;
+    int32_t m_frameHeight = 3264;
+    int32_t m_subSample = 0;
+    int32_t m_deviceCount = 0;
+    int32_t m_deviceIndex = 0;
+    FrameSlot m_slots[3];
+    std::atomic<int32_t> m_frameCounter{0};
+    std::atomic<int32_t> m_lastDelivered{0};
+    std::atomic<int32_t> m_transferState{0};
+    HANDLE m_thread = nullptr;
+    DWORD m_threadId = 0;
+    HANDLE m_doneEvent = nullptr;
+    std::atomic<HANDLE> m_frameEvent{nullptr};
+
+protected:
+    SRWLOCK m_ioLock = SRWLOCK_INIT;  // one seek-and-transfer pair at a time
+};

@@ -1,0 +1,55 @@
+// Wire layout of the camera's sector protocol: where the status sector, the
+// command sector and the image data live on the raw disk, and what the bytes
+// mean. Shared by the device classes and the camera model (no Windows types).
+#pragma once
+#include <cstdint>
+
+namespace vidlyn::sector {
+
+constexpr uint32_t kSectorSize = 512;
+constexpr uint32_t kStatusOffset = 0x20000;   // status and identity sector, read
+constexpr uint32_t kCommandOffset = 0x20200;  // command sector, written
+constexpr uint32_t kImageOffset = 0x20400;    // raw frame, read
+
+// Status sector bytes.
+constexpr uint32_t kIdentityLength = 21;                   // only these bytes are compared
+constexpr char kIdentity[] = "NORVEX USB 3.0 Camera";      // 21 characters
+constexpr char kIdentityFull[] = "NORVEX USB 3.0 Camera V1.0";
+constexpr uint32_t kProductIdLow = 26;
+constexpr uint32_t kProductIdHigh = 27;
+constexpr uint32_t kReadyFlag = 256;  // exactly 1: a frame can be read
+constexpr uint32_t kReadAnswer = 257; // answer byte of the last 0x21 command
+
+// Command codes (byte 0 of the command sector).
+constexpr uint8_t kCmdStart = 0x10;
+constexpr uint8_t kCmdWriteRegister = 0x20;
+constexpr uint8_t kCmdReadRegister = 0x21;
+
+// Two-phase register write: byte 1 selects the phase.
+constexpr uint8_t kPhaseAddress = 0x00;
+constexpr uint8_t kPhaseValue = 0x01;
+
+// The QM7720E.
+constexpr uint16_t kQM7720ProductId = 0x06E0;
+constexpr int kSensorWidth = 4896;
+constexpr int kSensorHeight = 3264;
+
+// Sensor registers the library drives.
+constexpr uint16_t kRegReadoutUpdate = 0x3000;  // 0 while the readout is rewritten, then 1
+constexpr uint16_t kRegSingleOutput = 0x3001;   // 0 dual-output rows, 1 rows in order
+constexpr uint16_t kRegSubsample = 0x3002;      // 1 subsampled readout
+constexpr uint16_t kRegGainEnable = 0x3003;     // 1 right before the global gain
+constexpr uint16_t kRegGlobalGain = 0x0005;     // 0..1023
+constexpr uint16_t kRegExposure = 0x2004;       // 1..3335; larger means shorter
+
+// Subsample code 0..3 -> divisor 1, 2, 4, 8 (other codes: full size).
+constexpr int SubsampleDivisor(int code) { return (code >= 1 && code <= 3) ? (1 << code) : 1; }
+
+// Bytes of a raw frame on the disk: width x height rounded up to whole sectors.
+constexpr uint32_t RawFrameBytes(int width, int height, int subsampleCode) {
+    const int d = SubsampleDivisor(subsampleCode);
+    const uint32_t n = static_cast<uint32_t>(width / d) * static_cast<uint32_t>(height / d);
+    return n % kSectorSize == 0 ? n : (n / kSectorSize + 1) * kSectorSize;
+}
+
+}  // namespace vidlyn::sector
