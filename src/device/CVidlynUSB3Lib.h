@@ -28,6 +28,10 @@ public:
     enum : int32_t { kFrameFailed = 1, kFrameNone = 2, kFrameNew = 3 };
     // Start result when the start command could not be sent.
     static constexpr int kStartCommandFailed = 20;
+    // Start result when the frame slots or the thread could not be set up.
+    static constexpr int kStartNoResources = 5;
+    // Copy result (CopyLatestFrame, FinishCapture) when no whole frame could be handed out.
+    static constexpr int kCopyFailed = 1;
 
     struct FrameSlot {
         uint8_t* data = nullptr;            // GetRawFrameSize() bytes while a transfer is set up
@@ -115,6 +119,13 @@ protected:
     // Signals a waiting WaitFrameBoundary at the end of a thread pass.
     void SignalFrameBoundary();
 
+    // Raw frame size and copy size of the transfer whose slots are allocated: a
+    // format change while a transfer is set up never resizes what the thread writes.
+    uint32_t ActiveRawFrameSize() const;
+    uint32_t ActiveCopySize() const;
+    // Copies the newest whole frame (retrying when the thread overwrote it meanwhile).
+    int CopyNewestWholeFrame(void* dst);
+
     static DWORD WINAPI ThreadEntry(LPVOID self);
 
 public:
@@ -141,4 +152,5 @@ public:
 
 protected:
     SRWLOCK m_ioLock = SRWLOCK_INIT;  // one seek-and-transfer pair at a time
+    int32_t m_activeSubSample = 0;    // subsample code the slots were sized for
 };

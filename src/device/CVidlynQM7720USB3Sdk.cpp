@@ -1,0 +1,165 @@
+// CVidlynQM7720USB3Sdk: identity, geometry, sensor registers and the model's
+// transfer thread, which reads into a staging buffer and reorders the sensor's
+// dual-output rows into picture rows.
+#include "device/CVidlynQM7720USB3Sdk.h"
+
+#include <mmsystem.h>
+
+#include <cstring>
+#include <new>
+
+#include "device/SectorLayout.h"
+#include "device/pixel/DualOutput.h"
+
+using namespace vidlyn::sector;
+
+CVidlynQM7720USB3Sdk::CVidlynQM7720USB3Sdk() {
+    m_productId = kQM7720ProductId;
+    m_frameWidth = kSensorWidth;
+    m_frameHeight = kSensorHeight;
+    EnumDevices("QM7720E");
+    if (IsValidDeviceIndex(0)) {
+        m_deviceIndex = 0;
+        OpenDevice();  // a camera that does not answer leaves the disk closed
+    }
+}
+
+CVidlynQM7720USB3Sdk::~CVidlynQM7720USB3Sdk() {
+    CloseDevice();
+    FreeStaging();
+}
+
+void CVidlynQM7720USB3Sdk::FreeStaging() {
+    delete[] m_staging;
+    m_staging = nullptr;
+}
+
+void CVidlynQM7720USB3Sdk::ReplaceStaging() {
+    FreeStaging();
+    m_staging = new (std::nothrow) uint8_t[GetRawFrameSize()];
+}
+
+int CVidlynQM7720USB3Sdk::StartCapture() {
+    if (m_doneEvent) JoinTransferThread();  // the running thread reads into the staging buffer
+    ReplaceStaging();
+    if (!m_staging) return kStartNoResources;
+    return CVidlynUSB3Lib::StartCapture();
+}
+
+int CVidlynQM7720USB3Sdk::StartStream() {
+    if (m_doneEvent) JoinTransferThread();
+    ReplaceStaging();
+    if (!m_staging) return kStartNoResources;
+    const int result = CVidlynUSB3Lib::StartStream();
+    // The camera gets its gain and exposure again with every stream start; a value
+    // that was never set is not sent (there is nothing to restore).
+    Sleep(100);
+    if (m_globalGainCache != -1) SetGlobalGain(m_globalGainCache & 0xFFFF);
+    Sleep(100);
+    if (m_exposureCache != -1) SetExposure(m_exposureCache);
+    return result;
+}
+
+int CVidlynQM7720USB3Sdk::StopStream() {
+    const int result = CVidlynUSB3Lib::StopStream();
+    FreeStaging();
+    return result;
+}
+
+void CVidlynQM7720USB3Sdk::MoveStagedFrame(uint8_t* dst) {
+    // A subsampled frame keeps the layout of the full one: rows of width / d
+    // pixels, height / d rows, half rows of (width / d) / 2 in the dual-output form.
+    const int d = SubsampleDivisor(m_activeSubSample);
+    const int width = m_frameWidth / d;
+    const int height = m_frameHeight / d;
+    if (m_dualOutput == 1)
+        ReorderDualOutput(dst, m_staging, width / 2, height);
+    else
+        std::memcpy(dst, m_staging, static_cast<size_t>(width) * static_cast<size_t>(height));
+}
+
+void CVidlynQM7720USB3Sdk::TransferThreadMain() {
+    m_frameCounter = 0;
+    uint32_t fpsFrames = 0;
+    uint32_t fpsStart = timeGetTime();
+    int failedReads = 0;
+    while (m_transferState.load() != kTransferStopRequested) {
+        const int32_t state = m_transferState.load();
+        if (state == kTransferStreaming || state == kTransferCapturing) {
+            const int target = state == kTransferCapturing ? 0 : (NewestSlot() + 1) % 3;
+            FrameSlot& slot = m_slots[target];
+            slot.number.store(0, std::memory_order_relaxed);
+            std::atomic_thread_fence(std::memory_order_release);
+            if (ReadFrameData(m_staging, ActiveRawFrameSize())) {
+                failedReads = 0;
+                MoveStagedFrame(slot.data);
+                const int32_t number = ++m_frameCounter;
+                slot.number.store(number, std::memory_order_release);
+                int32_t capturing = kTransferCapturing;
+                m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
+                CountFrameForFps(fpsFrames, fpsStart);
+            } else if (++failedReads > 8) {
+                // The frame is retried on the next pass. A camera that has stopped
+                // answering (removed, never ready) is retried at a gentler pace so
+                // that it does not keep a processor core busy.
+                Sleep(10);
+            }
+        }
+        SignalFrameBoundary();
+        if (state != kTransferStreaming && state != kTransferCapturing) Sleep(10);
+    }
+    SetEvent(m_doneEvent);
+}
+
+int CVidlynQM7720USB3Sdk::SetFormat(int, int, int, int, int subSample) {
+    const int token = PauseStream();
+    if (token == -1) return 20;
+    if (subSample != m_subSample) m_subSampleChanged = 1;
+    m_subSample = subSample;
+    if (static_cast<unsigned>(subSample) > 3) {
+        ResumeStream(token);
+        return 1;
+    }
+    if (m_subSampleChanged == 1) {
+        WriteSensorRegister(kRegReadoutUpdate, 0);
+        WriteSensorRegister(kRegSingleOutput, m_dualOutput ? 0 : 1);
+        WriteSensorRegister(kRegSubsample, subSample != 0 ? 1 : 0);
+        WriteSensorRegister(kRegReadoutUpdate, 1);
+    }
+    m_subSampleChanged = 0;
+    ResumeStream(token);
+    return 0;
+}
+
+int CVidlynQM7720USB3Sdk::SetGlobalGain(int gain) {
+    const int token = PauseStream();
+    if (token == -1) return 0;
+    m_globalGainCache = gain & 0xFFFF;
+    WriteSensorRegister(kRegGainEnable, 1);
+    const int result = WriteSensorRegister(kRegGlobalGain, static_cast<uint16_t>(gain & 0xFFFF));
+    ResumeStream(token);
+    return result;
+}
+
+int CVidlynQM7720USB3Sdk::SetExposure(int value) {
+    const int token = PauseStream();
+    if (token == -1) return 0;
+    m_exposureCache = value;
+    const int result = WriteSensorRegister(kRegExposure, static_cast<uint16_t>(value & 0xFFFF));
+    ResumeStream(token);
+    return result;
+}
+
+uint16_t CVidlynQM7720USB3Sdk::GetGlobalGain() {
+    return m_globalGainCache == -1 ? 0 : static_cast<uint16_t>(m_globalGainCache);
+}
+
+int CVidlynQM7720USB3Sdk::GetExposure(int* value) {
+    if (m_exposureCache == -1) return 0;
+    if (value) *value = m_exposureCache;
+    return 1;
+}
+
+int CVidlynQM7720USB3Sdk::RealExposureTime(int e) {
+    return static_cast<int>(((3335 - e) * 2775.0 + 578.0) * 0.03125);
+}

@@ -1,0 +1,142 @@
+// CVidlynUSB3Lib: placeholders of the generic interface, discovery and the
+// frame-size rules. The sector protocol is in SectorProtocol.cpp and the
+// transfer thread in TransferThread.cpp.
+#include "device/CVidlynUSB3Lib.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "device/RawDisk.h"
+#include "device/SectorLayout.h"
+
+using namespace vidlyn::sector;
+
+CVidlynUSB3Lib::CVidlynUSB3Lib() = default;
+
+CVidlynUSB3Lib::~CVidlynUSB3Lib() {
+    // A derived class has closed the device already; this keeps the base safe on its own.
+    JoinTransferThread();
+    FreeSlots();
+    if (IsOpen()) {
+        RawDisk().Close(m_disk);
+        m_disk = INVALID_HANDLE_VALUE;
+    }
+}
+
+void CVidlynUSB3Lib::Reserved1() {}
+int CVidlynUSB3Lib::SetBitDepth(int) { return 0; }
+
+void CVidlynUSB3Lib::SetReadTimeout(int value) {
+    if (value >= 1 && value <= 10000) m_timeout = value;
+}
+
+int CVidlynUSB3Lib::GetReadTimeout() { return m_timeout; }
+float CVidlynUSB3Lib::GetFps() { return m_measuredFps.load(); }
+int CVidlynUSB3Lib::Reserved2() { return 1; }
+int CVidlynUSB3Lib::GetCaptureStatus() { return 1; }
+int CVidlynUSB3Lib::Reserved3() { return 0; }
+int CVidlynUSB3Lib::SetFormat(int, int, int, int, int) { return 1; }
+
+int CVidlynUSB3Lib::GetFormat(int* x, int* y, int* width, int* height, int* subSample) {
+    if (x) *x = m_formatX;
+    if (y) *y = m_formatY;
+    if (width) *width = m_frameWidth;
+    if (height) *height = m_frameHeight;
+    if (subSample) *subSample = m_subSample;
+    return 1;
+}
+
+int CVidlynUSB3Lib::SetMirrorH(int) { return 1; }
+int CVidlynUSB3Lib::SetMirrorV(int) { return 1; }
+int CVidlynUSB3Lib::GetMirrorH() { return 0; }
+int CVidlynUSB3Lib::GetMirrorV() { return 0; }
+int CVidlynUSB3Lib::NotifyStreamChange(int) { return 0; }
+int CVidlynUSB3Lib::Reserved4() { return 0; }
+int CVidlynUSB3Lib::SetClock(int) { return 0; }
+int CVidlynUSB3Lib::GetClock(int*) { return 0; }
+int CVidlynUSB3Lib::Reserved5() { return 0; }
+int CVidlynUSB3Lib::Reserved6() { return 0; }
+int CVidlynUSB3Lib::ReadSromId(int, int*) { return 0; }
+int CVidlynUSB3Lib::WriteSromId(int, int) { return 0; }
+
+uint32_t CVidlynUSB3Lib::GetRawFrameSize() { return RawFrameBytes(m_frameWidth, m_frameHeight, m_subSample); }
+
+uint32_t CVidlynUSB3Lib::GetAlignedFrameSize() {
+    const int d = SubsampleDivisor(m_subSample);
+    const uint32_t w = static_cast<uint32_t>(m_frameWidth / d);
+    const uint32_t h = static_cast<uint32_t>(m_frameHeight / d);
+    return ((w + 3) & ~3u) * h;
+}
+
+// --- discovery ---
+
+void CVidlynUSB3Lib::EnumDevices(const char* modelCode) {
+    m_deviceCount = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Disk\\Enum", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+        DWORD count = 0;
+        DWORD size = sizeof(count);
+        if (RegQueryValueExA(key, "Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) ==
+            ERROR_SUCCESS) {
+            for (DWORD i = 0; i < count; ++i) {
+                char name[64] = {};
+                std::snprintf(name, sizeof(name), "%d", static_cast<int>(i));
+                // One byte more than the read may fill, so the text always ends.
+                char text[257] = {};
+                DWORD textSize = 256;
+                if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &textSize) !=
+                    ERROR_SUCCESS)
+                    continue;
+                if (std::strstr(text, "NORVEX") && std::strstr(text, "USB3.0") &&
+                    std::strstr(text, modelCode ? modelCode : "") && !std::strstr(text, "DS"))
+                    ++m_deviceCount;
+            }
+        }
+        RegCloseKey(key);
+    }
+    m_deviceIndex = 0;
+}
+
+int CVidlynUSB3Lib::GetDeviceCount() { return m_deviceCount; }
+int CVidlynUSB3Lib::IsValidDeviceIndex(int index) { return index >= 0 && index < m_deviceCount ? 1 : 0; }
+int CVidlynUSB3Lib::GetDeviceIndex() { return m_deviceIndex; }
+
+int CVidlynUSB3Lib::SelectDevice(int index) {
+    if (!IsValidDeviceIndex(index)) return 1;
+    m_deviceIndex = index;
+    return OpenDevice() ? 0 : 1;
+}
+
+int CVidlynUSB3Lib::OpenDevice() {
+    // The transfer thread reads through the handle that is about to be closed.
+    if (m_doneEvent) StopStream();
+    if (IsOpen()) {
+        RawDisk().Close(m_disk);
+        m_disk = INVALID_HANDLE_VALUE;
+    }
+    int matches = 0;
+    for (int drive = 0; drive <= 15; ++drive) {
+        HANDLE disk = RawDisk().Open(drive);
+        if (disk == INVALID_HANDLE_VALUE) continue;
+        m_disk = disk;
+        uint8_t status[kSectorSize] = {};
+        const bool camera = SeekRead(kStatusOffset, status, kSectorSize) &&
+                            std::memcmp(status, kIdentity, kIdentityLength) == 0 &&
+                            status[kProductIdLow] == (m_productId & 0xFF) &&
+                            status[kProductIdHigh] == (m_productId >> 8);
+        if (camera && matches == m_deviceIndex) return 1;
+        if (camera) ++matches;
+        RawDisk().Close(m_disk);
+        m_disk = INVALID_HANDLE_VALUE;
+    }
+    return 0;
+}
+
+void CVidlynUSB3Lib::CloseDevice() {
+    StopStream();
+    if (IsOpen()) {
+        RawDisk().Close(m_disk);
+        m_disk = INVALID_HANDLE_VALUE;
+    }
+}

@@ -1,0 +1,231 @@
+// The transfer thread of CVidlynUSB3Lib: raw frames from the camera into a ring
+// of three slots, the two ways of taking them (newest frame of a stream, one
+// captured frame) and the frame boundary at which register writes may be sent.
+#include "device/CVidlynUSB3Lib.h"
+
+#include <mmsystem.h>
+
+#include <cstring>
+#include <new>
+
+#include "device/SectorLayout.h"
+
+using namespace vidlyn::sector;
+
+uint32_t CVidlynUSB3Lib::GetFrameCopySize() const {
+    const int d = SubsampleDivisor(m_subSample);
+    return static_cast<uint32_t>(m_frameWidth / d) * static_cast<uint32_t>(m_frameHeight / d);
+}
+
+uint32_t CVidlynUSB3Lib::ActiveRawFrameSize() const {
+    return RawFrameBytes(m_frameWidth, m_frameHeight, m_activeSubSample);
+}
+
+uint32_t CVidlynUSB3Lib::ActiveCopySize() const {
+    const int d = SubsampleDivisor(m_activeSubSample);
+    return static_cast<uint32_t>(m_frameWidth / d) * static_cast<uint32_t>(m_frameHeight / d);
+}
+
+float CVidlynUSB3Lib::ComputeFps(uint32_t frames, uint32_t elapsedMs) {
+    if (elapsedMs == 0) return 0.0f;
+    return static_cast<float>(frames * 1000.0 / elapsedMs);
+}
+
+void CVidlynUSB3Lib::FreeSlots() {
+    for (FrameSlot& slot : m_slots) {
+        delete[] slot.data;
+        slot.data = nullptr;
+        slot.number = 0;
+    }
+}
+
+int CVidlynUSB3Lib::NewestSlot() const {
+    int newest = 0;
+    for (int i = 1; i < 3; ++i)
+        if (m_slots[i].number.load() > m_slots[newest].number.load()) newest = i;
+    return newest;
+}
+
+void CVidlynUSB3Lib::JoinTransferThread() {
+    m_transferState = kTransferStopRequested;
+    if (m_doneEvent) {
+        WaitForSingleObject(m_doneEvent, INFINITE);
+        CloseHandle(m_doneEvent);
+    }
+    if (m_thread && m_threadId) CloseHandle(m_thread);
+    m_transferState = kTransferIdle;
+    m_thread = nullptr;
+    m_threadId = 0;
+    m_doneEvent = nullptr;
+}
+
+int CVidlynUSB3Lib::StartTransfer(int32_t state) {
+    // A transfer that still runs is ended first: its thread writes into the slots replaced below.
+    if (m_doneEvent) JoinTransferThread();
+    FreeSlots();
+    m_activeSubSample = m_subSample;
+    const uint32_t size = ActiveRawFrameSize();
+    for (FrameSlot& slot : m_slots) {
+        // Zero-filled, so that no stale memory can ever reach the application.
+        slot.data = new (std::nothrow) uint8_t[size]();
+        slot.number = 0;
+        if (!slot.data) {
+            FreeSlots();
+            return kStartNoResources;
+        }
+    }
+    m_frameCounter = 0;
+    m_lastDelivered = 0;
+    if (IsOpen() && !SendStartCommand()) return kStartCommandFailed;
+    m_transferState = state;
+    m_doneEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (m_doneEvent) m_thread = CreateThread(nullptr, 0, ThreadEntry, this, 0, &m_threadId);
+    if (!m_thread) {
+        if (m_doneEvent) CloseHandle(m_doneEvent);
+        m_doneEvent = nullptr;
+        m_threadId = 0;
+        m_transferState = kTransferIdle;
+        return kStartNoResources;
+    }
+    return 0;
+}
+
+int CVidlynUSB3Lib::StartStream() { return StartTransfer(kTransferStreaming); }
+int CVidlynUSB3Lib::StartCapture() { return StartTransfer(kTransferCapturing); }
+
+int CVidlynUSB3Lib::StopStream() {
+    JoinTransferThread();
+    FreeSlots();
+    return 0;
+}
+
+int CVidlynUSB3Lib::FinishCapture(void* dst) {
+    if (m_doneEvent) {
+        if (WaitForSingleObject(m_doneEvent, static_cast<DWORD>(m_timeout)) != WAIT_OBJECT_0) {
+            // No frame within the time-out: the thread must not outlive the capture,
+            // since the next start frees the slot it would write into.
+            m_transferState = kTransferStopRequested;
+            WaitForSingleObject(m_doneEvent, INFINITE);
+        }
+        CloseHandle(m_doneEvent);
+    }
+    if (m_thread && m_threadId) CloseHandle(m_thread);
+    m_transferState = kTransferIdle;
+    m_thread = nullptr;
+    m_threadId = 0;
+    m_doneEvent = nullptr;
+    // Only a frame that really arrived is handed out; the caller reports the failure otherwise.
+    const int32_t number = m_slots[0].number.load();
+    if (!dst || !m_slots[0].data || number == 0) return kCopyFailed;
+    std::memcpy(dst, m_slots[0].data, ActiveCopySize());
+    m_lastDelivered = number;
+    return 0;
+}
+
+int CVidlynUSB3Lib::GetFrameStatus() {
+    if (m_transferState.load() == kTransferFailed) return kFrameFailed;
+    const int32_t last = m_lastDelivered.load();
+    for (const FrameSlot& slot : m_slots)
+        if (slot.number.load() > last) return kFrameNew;
+    return kFrameNone;
+}
+
+int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
+    // The thread zeroes a slot's number before it writes into it and numbers it
+    // again when done; a number that changed during the copy means the copy may be
+    // torn (the consumer was slower than two frames), so the newest frame is taken again.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const int n = NewestSlot();
+        FrameSlot& slot = m_slots[n];
+        const int32_t number = slot.number.load(std::memory_order_acquire);
+        if (!slot.data || number == 0) return kCopyFailed;
+        std::memcpy(dst, slot.data, ActiveCopySize());
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (slot.number.load(std::memory_order_relaxed) == number) {
+            m_lastDelivered = number;
+            return 0;
+        }
+    }
+    return kCopyFailed;
+}
+
+int CVidlynUSB3Lib::CopyLatestFrame(void* dst) {
+    if (!dst) return kCopyFailed;
+    return CopyNewestWholeFrame(dst);
+}
+
+int CVidlynUSB3Lib::PauseStream() {
+    int32_t streaming = kTransferStreaming;
+    if (!m_transferState.compare_exchange_strong(streaming, kTransferPaused)) return 0;
+    if (WaitFrameBoundary()) return 1;
+    int32_t paused = kTransferPaused;
+    m_transferState.compare_exchange_strong(paused, kTransferStreaming);
+    return -1;
+}
+
+void CVidlynUSB3Lib::ResumeStream(int token) {
+    if (token == 0) return;
+    int32_t paused = kTransferPaused;
+    m_transferState.compare_exchange_strong(paused, kTransferStreaming);
+}
+
+int CVidlynUSB3Lib::WaitFrameBoundary() {
+    if (m_frameEvent.load()) return 0;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!event) return 0;
+    HANDLE none = nullptr;
+    if (!m_frameEvent.compare_exchange_strong(none, event)) {
+        CloseHandle(event);
+        return 0;
+    }
+    const DWORD result = WaitForSingleObject(event, 1000);
+    m_frameEvent = nullptr;
+    CloseHandle(event);
+    return result == WAIT_OBJECT_0 ? 1 : 0;
+}
+
+void CVidlynUSB3Lib::SignalFrameBoundary() {
+    if (HANDLE event = m_frameEvent.load()) SetEvent(event);
+}
+
+void CVidlynUSB3Lib::CountFrameForFps(uint32_t& frames, uint32_t& windowStart) {
+    ++frames;
+    if (timeGetTime() - windowStart > 1000) {
+        m_measuredFps = ComputeFps(frames, timeGetTime() - windowStart);
+        frames = 0;
+        windowStart = timeGetTime();
+    }
+}
+
+DWORD WINAPI CVidlynUSB3Lib::ThreadEntry(LPVOID self) {
+    static_cast<CVidlynUSB3Lib*>(self)->TransferThreadMain();
+    return 0;
+}
+
+void CVidlynUSB3Lib::TransferThreadMain() {
+    m_frameCounter = 0;
+    uint32_t fpsFrames = 0;
+    uint32_t fpsStart = timeGetTime();
+    while (m_transferState.load() != kTransferStopRequested) {
+        const int32_t state = m_transferState.load();
+        if (state == kTransferStreaming || state == kTransferCapturing) {
+            const int target = state == kTransferCapturing ? 0 : (NewestSlot() + 1) % 3;
+            FrameSlot& slot = m_slots[target];
+            slot.number.store(0, std::memory_order_relaxed);
+            std::atomic_thread_fence(std::memory_order_release);
+            if (!ReadFrameData(slot.data, ActiveRawFrameSize())) {
+                // This class has no retry: the consumer sees status 1 and stops.
+                m_transferState = kTransferFailed;
+                break;
+            }
+            const int32_t number = ++m_frameCounter;
+            slot.number.store(number, std::memory_order_release);
+            int32_t capturing = kTransferCapturing;
+            m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
+            CountFrameForFps(fpsFrames, fpsStart);
+        }
+        SignalFrameBoundary();
+        if (state != kTransferStreaming && state != kTransferCapturing) Sleep(10);
+    }
+    SetEvent(m_doneEvent);
+}
