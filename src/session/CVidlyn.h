@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "output/AviWriter.h"
 
@@ -98,10 +100,54 @@ public:
     int SetWaitTime(int ms);
     int GetWaitTime() const;
 
+    // --- image adjustment parameters (ids 1..27) ---------------------------
+    int SetFilterValue(int id, int value);
+    int GetFilterValue(int id, int* ok);
+    // Exposure time in microseconds for m_exposureTime; kept in m_realExposureTime.
+    int GetRealExposureTime(int* ok);
+
+    // --- stopping -------------------------------------------------------------
+    // Destroys the preview window and stops acquisition and recording; the
+    // close step of Vidlyn_Close and of destruction.
+    void CloseAcquisition();
+
+    // True when all eight frame buffers exist (initialization may have stopped
+    // before creating them; operations needing them then report 5).
+    bool BuffersReady() const;
+
     // Output buffer of the current colour type, or null for an index outside 0..5.
     DibBuffer* OutputBuffer() const;
     // Geometry validation shared by initialization and acquisition preparation.
     bool GeometryValid() const;
+
+    // --- frame path: preparation, placement, conversion, auto exposure -----
+    // Sizes the frame buffers for the colour type and configures the camera
+    // before a mode starts. 1, or 0 after pushing 1 (no device), 2, 7 or 5.
+    int PrepareAcquisition();
+    // Source buffer of the current colour type: m_dib16 for types 1, 4, 5,
+    // m_dib8 for the others (null for an index outside 0..5).
+    DibBuffer* SourceBuffer() const;
+    // Where the device copies the next raw frame of `frameBytes` bytes
+    // (CopyLatestFrame / FinishCapture): the source buffer's own pixels when
+    // the whole frame fits in them, else the staging block that
+    // PrepareAcquisition sized. Null when neither can hold the frame.
+    uint8_t* FrameLanding(size_t frameBytes);
+    // Puts a raw frame as the camera delivers it ((4896 / d) x (3264 / d)
+    // bytes, rows packed; may be FrameLanding's memory) into the source
+    // buffer: capture area cut out, 16-bit samples for types 1, 4, 5, rows at
+    // the buffer's stride, mirrored horizontally when m_mirrorH is set.
+    // 1, or 0 when there is no source buffer to place into.
+    int PlaceFrame(const uint8_t* frame, size_t frameBytes);
+    // The per-frame conversion of the source buffer into the output buffer.
+    void ConvertFrame();
+    // Automatic white balance and Bayer interpolation of `source` into `output`.
+    void Demosaic(DibBuffer* output, DibBuffer* source);
+    // Automatic exposure on `source`: 1 when the measuring step ran.
+    int RegulateExposure(DibBuffer* source);
+    // Shows values computed on the frame path in the open image filter dialog
+    // (m_imageDlg) or analog dialog (m_analogDlg); nothing when none is open.
+    void RefreshImageDialog();
+    void ShowAnalogDialogValue(int controlId, int value);
 
     // --- fields, in declaration order ----------------------------------------
     CVidlynQM7720USB3Sdk* m_device = nullptr;
@@ -165,4 +211,8 @@ public:
     // release write the settings back (a session holding construction zeros
     // must not overwrite the user's stored settings).
     bool m_settingsLoaded = false;
+
+    // Landing block for raw frames that do not fit the source buffer's own
+    // pixels (a capture area smaller than the delivered frame).
+    std::vector<uint8_t> m_frameStaging;
 };

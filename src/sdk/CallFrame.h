@@ -1,0 +1,20 @@
+// The call frame of every export that takes a session handle: look the handle
+// up, check the session, forward. An unknown handle, or one whose session is
+// gone, returns the export's failure value at once and reports nothing, since
+// there is no session to report to. No exception leaves the library.
+#pragma once
+#include <utility>
+
+#include "sdk/CSdkChain.h"
+#include "session/CVidlyn.h"
+
+template <class Body>
+int WithSession(int handle, int failure, Body&& body) noexcept {
+    try {
+        CVidlyn* session = SdkRegistry::Session(handle);
+        if (!session) return failure;
+        return std::forward<Body>(body)(*session);
+    } catch (...) {
+        return failure;
+    }
+}

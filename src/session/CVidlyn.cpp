@@ -1,0 +1,167 @@
+#include "session/CVidlyn.h"
+
+#include <mmsystem.h>
+
+#include "VidlynSdk.h"
+#include "device/CVidlynQM7720USB3Sdk.h"
+#include "output/DibBuffer.h"
+
+namespace {
+
+constexpr int kHistoryLength = 20;
+constexpr int kBitsOfColorType[6] = {8, 16, 24, 32, 48, 64};
+
+}  // namespace
+
+CVidlyn::CVidlyn() { m_fpsTime = timeGetTime(); }
+
+// --- error history and notification ----------------------------------------
+
+int CVidlyn::pushError(int code) {
+    for (int i = kHistoryLength - 1; i > 0; --i) m_errorHistory[i].store(m_errorHistory[i - 1].load());
+    m_errorHistory[0].store(code);
+    if (m_notifyWnd) postError(code);
+    return 1;
+}
+
+void CVidlyn::postError(int code) {
+    // Posted, never sent. A null window makes it a message of the calling
+    // thread's own queue. A failed post is of no consequence to the caller.
+    PostMessageA(m_notifyWnd, VIDLYN_MSG_ERROR, 0, static_cast<LPARAM>(code));
+}
+
+int CVidlyn::popError() {
+    const int newest = m_errorHistory[0].load();
+    for (int i = 0; i < kHistoryLength - 1; ++i) m_errorHistory[i].store(m_errorHistory[i + 1].load());
+    m_errorHistory[kHistoryLength - 1].store(0);
+    return newest;
+}
+
+// --- colour mode -----------------------------------------------------------
+
+int CVidlyn::SetColorMode(int bits) {
+    int type = -1;
+    for (int i = 0; i < 6; ++i) {
+        if (kBitsOfColorType[i] == bits) type = i;
+    }
+    if (type < 0) {
+        pushError(VIDLYN_ERR_INVALID_ARGUMENT);
+        return 0;
+    }
+    // The frame buffers are sized for the colour mode when acquisition starts;
+    // switching while a stream runs or a capture is armed would hand the
+    // conversion a buffer of the wrong format, so it waits until idle.
+    if (m_state.load() != 0) {
+        pushError(VIDLYN_ERR_NO_CAMERA);
+        return 0;
+    }
+    m_colorType.store(type);
+    return 1;
+}
+
+int CVidlyn::GetColorMode() const {
+    const int type = m_colorType.load();
+    return (type >= 0 && type < 6) ? kBitsOfColorType[type] : -1;
+}
+
+// --- mirroring -------------------------------------------------------------
+// A mirrored frame starts on another site of the 2x2 colour filter pattern:
+// the vertical mirror swaps phases 0<->1 and 2<->3, the horizontal one 0<->2
+// and 1<->3. The phase moves on every call.
+
+int CVidlyn::SetMirrorV(int flag) {
+    if (!m_device) {
+        postError(VIDLYN_ERR_NO_CAMERA);
+        return 0;
+    }
+    m_analog.m_mirrorV = flag ? 1 : 0;
+    if (m_adjust.m_bayerMode >= 0 && m_adjust.m_bayerMode <= 3) m_adjust.m_bayerMode ^= 1;
+    return 1;
+}
+
+int CVidlyn::GetMirrorV() {
+    if (!m_device) {
+        postError(VIDLYN_ERR_NO_CAMERA);
+        return 0;
+    }
+    return m_analog.m_mirrorV;
+}
+
+int CVidlyn::SetMirrorH(int flag) {
+    if (!m_device) {
+        pushError(VIDLYN_ERR_NO_CAMERA);
+        return 0;
+    }
+    m_analog.m_mirrorH = flag ? 1 : 0;
+    if (m_adjust.m_bayerMode >= 0 && m_adjust.m_bayerMode <= 3) m_adjust.m_bayerMode ^= 2;
+    return 1;
+}
+
+int CVidlyn::GetMirrorH() {
+    if (!m_device) {
+        pushError(VIDLYN_ERR_NO_CAMERA);
+        return 0;
+    }
+    return m_analog.m_mirrorH;
+}
+
+// --- auto iris and wait time -----------------------------------------------
+
+int CVidlyn::SetAutoIris(int mode) {
+    if (mode < 0 || mode > 2) {
+        postError(VIDLYN_ERR_INVALID_ARGUMENT);
+        return 0;
+    }
+    m_analog.m_autoIris = mode;
+    return 1;
+}
+
+int CVidlyn::GetAutoIris(int* valid) const {
+    if (valid) *valid = 1;
+    return m_analog.m_autoIris;
+}
+
+int CVidlyn::SetWaitTime(int ms) {
+    if (ms < 0) return 0;
+    m_waitTime.store(ms);
+    return 1;
+}
+
+int CVidlyn::GetWaitTime() const { return m_waitTime.load(); }
+
+// --- buffers and geometry --------------------------------------------------
+
+DibBuffer* CVidlyn::OutputBuffer() const {
+    switch (m_colorType.load()) {
+        case 0: return m_dib8;
+        case 1: return m_dib16;
+        case 2: return m_dib24;
+        case 3: return m_dib32;
+        case 4: return m_dib48;
+        case 5: return m_dib64;
+        default: return nullptr;
+    }
+}
+
+bool CVidlyn::BuffersReady() const {
+    return m_dib8 && m_dib16 && m_dib24 && m_dib32 && m_dib48 && m_dib64 && m_dibCopy && m_dibDisplay;
+}
+
+bool CVidlyn::GeometryValid() const {
+    // The bounds are the sensor's fixed size, whatever "TH" and "TV" say.
+    constexpr int64_t kSensorWidth = 4896;
+    constexpr int64_t kSensorHeight = 3264;
+    const int64_t w = m_width, h = m_height, x = m_startX, y = m_startY;
+    if (w < 0 || h < 0 || x < 0 || y < 0) return false;
+    if (w > kSensorWidth || h > kSensorHeight || x > kSensorWidth || y > kSensorHeight) return false;
+    if (w + x > kSensorWidth || h + y > kSensorHeight) return false;
+    return m_subSample >= 0 && m_subSample <= 2;
+}
+
+// --- stopping --------------------------------------------------------------
+
+void CVidlyn::CloseAcquisition() {
+    // Ends the acquisition loop. The preview window, the worker threads and the
+    // recorder are torn down here as well once the acquisition modes exist.
+    m_runFlag.store(0);
+}

@@ -1,0 +1,366 @@
+#include "settings/RegistryStore.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <type_traits>
+
+#include "VidlynSdk.h"
+#include "device/CVidlynQM7720USB3Sdk.h"
+#include "session/CVidlyn.h"
+
+namespace {
+
+// An open registry key, closed when it goes out of scope.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey() { Close(); }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    bool OpenRead(HKEY parent, const char* name) {
+        Close();
+        if (RegOpenKeyExA(parent, name, 0, KEY_READ, &m_key) == ERROR_SUCCESS) return true;
+        m_key = nullptr;
+        return false;
+    }
+    bool Create(HKEY parent, const char* name) {
+        Close();
+        char noClass[] = "";
+        if (RegCreateKeyExA(parent, name, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &m_key,
+                            nullptr) == ERROR_SUCCESS)
+            return true;
+        m_key = nullptr;
+        return false;
+    }
+    void Close() {
+        if (m_key) RegCloseKey(m_key);
+        m_key = nullptr;
+    }
+    HKEY get() const { return m_key; }
+
+    // Reads a 4-byte REG_DWORD into `field`; anything else counts as missing
+    // and leaves the field as it was.
+    template <class T>
+    bool Read(const char* name, T& field) const {
+        static_assert(std::is_integral_v<T> && sizeof(T) == 4);
+        DWORD type = 0;
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        if (RegQueryValueExA(m_key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+            return false;
+        if (type != REG_DWORD || size != sizeof(value)) return false;
+        field = static_cast<T>(value);
+        return true;
+    }
+    template <class T>
+    bool Read(const char* name, std::atomic<T>& field) const {
+        T value = field.load();
+        if (!Read(name, value)) return false;
+        field.store(value);
+        return true;
+    }
+
+    void Write(const char* name, int32_t field) const {
+        const DWORD value = static_cast<DWORD>(field);
+        RegSetValueExA(m_key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+void PresetKeyName(char (&name)[32], int index) { std::snprintf(name, sizeof(name), "Size_%02d", index); }
+
+bool OpenGroupRead(RegKey& root, RegKey& group, const char* groupName) {
+    return root.OpenRead(HKEY_CURRENT_USER, kSettingsKey) && group.OpenRead(root.get(), groupName);
+}
+
+bool CreateGroup(RegKey& root, RegKey& group, const char* groupName) {
+    return root.Create(HKEY_CURRENT_USER, kSettingsKey) && group.Create(root.get(), groupName);
+}
+
+// First start: stores the full-sensor format as preset 0 and the default
+// stream settings. False when the keys cannot be created.
+bool WriteDefaultFormat() {
+    RegKey root;
+    if (!root.Create(HKEY_CURRENT_USER, kSettingsKey)) return false;
+    RegKey preset;
+    if (!preset.Create(root.get(), "Size_00")) return false;
+    preset.Write("TH", 4896);
+    preset.Write("TV", 3264);
+    preset.Write("EH", 4896);
+    preset.Write("EV", 3264);
+    preset.Write("EHS", 0);
+    preset.Write("EVS", 0);
+    preset.Write("Buf", 10);
+    preset.Close();
+    root.Write("Size", 0);
+    root.Write("Color", 2);
+    root.Write("SubSample", 0);
+    root.Write("WaitTime", 10);
+    root.Write("Clock", 0);
+    return true;
+}
+
+}  // namespace
+
+// --- stream format -----------------------------------------------------------
+
+int LoadCameraFormat(CVidlyn& session) {
+    RegKey root;
+    if (!root.OpenRead(HKEY_CURRENT_USER, kSettingsKey)) {
+        // The defaults written here equal the session's built-in geometry, which
+        // therefore stays; the first start is reported all the same.
+        WriteDefaultFormat();
+        session.pushError(VIDLYN_ERR_SETTINGS);
+        return 0;
+    }
+    int32_t size = 0;
+    if (!root.Read("Size", size)) {
+        session.pushError(VIDLYN_ERR_SETTINGS);
+        return 0;
+    }
+    char name[32];
+    PresetKeyName(name, size);
+    RegKey preset;
+    if (!preset.OpenRead(root.get(), name)) {
+        session.pushError(VIDLYN_ERR_SETTINGS);
+        return 0;
+    }
+    preset.Read("TH", session.m_totalWidth);
+    preset.Read("TV", session.m_totalHeight);
+    preset.Read("EH", session.m_width);
+    preset.Read("EV", session.m_height);
+    preset.Read("EHS", session.m_startX);
+    preset.Read("EVS", session.m_startY);
+    preset.Read("Buf", session.m_bufferCount);
+    return 1;
+}
+
+int LoadStreamSettings(CVidlyn& session) {
+    RegKey root;
+    if (!root.OpenRead(HKEY_CURRENT_USER, kSettingsKey)) {
+        session.pushError(VIDLYN_ERR_SETTINGS);
+        return 0;
+    }
+    root.Read("Color", session.m_colorType);
+    root.Read("SubSample", session.m_subSample);
+    root.Read("WaitTime", session.m_waitTime);
+    root.Read("Clock", session.m_clock);
+    return 1;
+}
+
+// --- image filter ------------------------------------------------------------
+
+int LoadFilterSettings(CVidlyn& session) {
+    ImageAdjustBlock& a = session.m_adjust;
+    RegKey root, group;
+    if (!OpenGroupRead(root, group, "Filter")) {
+        a.m_brightness = 0;
+        a.m_contrast = 0;
+        a.m_hue = 0;
+        a.m_saturation = 0;
+        a.m_sharpness = 0;
+        a.m_bayerGainRed = 100;
+        a.m_bayerGainGreen = 100;
+        a.m_bayerGainBlue = 100;
+        a.m_gamma = 100;
+        a.m_bayerMode = 3;
+        a.m_bayerGainAuto = 0;
+        a.m_bayerGainAutoOnce = 0;
+        a.m_bayerGainAutoOnce2 = 0;
+        a.m_grayAutoGainFrames = 0;
+        return 0;
+    }
+    group.Read("Brightness", a.m_brightness);
+    group.Read("Contrast", a.m_contrast);
+    group.Read("Hue", a.m_hue);
+    group.Read("Saturation", a.m_saturation);
+    group.Read("Sharpness", a.m_sharpness);
+    group.Read("R_Gain", a.m_bayerGainRed);
+    group.Read("G_Gain", a.m_bayerGainGreen);
+    group.Read("B_Gain", a.m_bayerGainBlue);
+    group.Read("Gamma", a.m_gamma);
+    group.Read("BayerMode", a.m_bayerMode);
+    return 1;
+}
+
+int SaveFilterSettings(const CVidlyn& session) {
+    const ImageAdjustBlock& a = session.m_adjust;
+    RegKey root, group;
+    if (!CreateGroup(root, group, "Filter")) return 0;
+    group.Write("Brightness", a.m_brightness);
+    group.Write("Contrast", a.m_contrast);
+    group.Write("Hue", a.m_hue);
+    group.Write("Saturation", a.m_saturation);
+    group.Write("Sharpness", a.m_sharpness);
+    group.Write("R_Gain", a.m_bayerGainRed);
+    group.Write("G_Gain", a.m_bayerGainGreen);
+    group.Write("B_Gain", a.m_bayerGainBlue);
+    group.Write("Gamma", a.m_gamma);
+    group.Write("BayerMode", a.m_bayerMode);
+    return 1;
+}
+
+// --- gray processing -----------------------------------------------------------
+
+int LoadGraySettings(CVidlyn& session) {
+    ImageAdjustBlock& a = session.m_adjust;
+    RegKey root, group;
+    if (!OpenGroupRead(root, group, "Gray")) {
+        a.m_grayMode = 0;
+        a.m_grayGainR = 128;
+        a.m_grayGainG1 = 128;
+        a.m_grayGainG2 = 128;
+        a.m_grayGainB = 128;
+        a.m_grayOffsetR = 0;
+        a.m_grayOffsetG1 = 0;
+        a.m_grayOffsetG2 = 0;
+        a.m_grayOffsetB = 0;
+        return 0;
+    }
+    group.Read("Mode", a.m_grayMode);
+    group.Read("GainR1", a.m_grayGainR);
+    group.Read("GainG1", a.m_grayGainG1);
+    group.Read("GainG2", a.m_grayGainG2);
+    group.Read("GainB1", a.m_grayGainB);
+    group.Read("OffsetR1", a.m_grayOffsetR);
+    group.Read("OffsetG1", a.m_grayOffsetG1);
+    group.Read("OffsetG2", a.m_grayOffsetG2);
+    group.Read("OffsetB1", a.m_grayOffsetB);
+    return 1;
+}
+
+int SaveGraySettings(const CVidlyn& session) {
+    const ImageAdjustBlock& a = session.m_adjust;
+    RegKey root, group;
+    if (!CreateGroup(root, group, "Gray")) return 0;
+    group.Write("Mode", a.m_grayMode);
+    group.Write("GainR1", a.m_grayGainR);
+    group.Write("GainG1", a.m_grayGainG1);
+    group.Write("GainG2", a.m_grayGainG2);
+    group.Write("GainB1", a.m_grayGainB);
+    group.Write("OffsetR1", a.m_grayOffsetR);
+    group.Write("OffsetG1", a.m_grayOffsetG1);
+    group.Write("OffsetG2", a.m_grayOffsetG2);
+    group.Write("OffsetB1", a.m_grayOffsetB);
+    return 1;
+}
+
+// --- analog gain, exposure, mirrors ----------------------------------------------
+
+int LoadAnalogSettings(CVidlyn& session) {
+    AnalogBlock& g = session.m_analog;
+    RegKey root, group;
+    if (!OpenGroupRead(root, group, "Gain")) {
+        g.m_globalGain = 100;
+        g.m_colorGainGreen1 = 0;
+        g.m_colorGainRed = 0;
+        g.m_colorGainBlue = 0;
+        g.m_colorGainGreen2 = 0;
+        g.m_exposureTime = 100;
+        g.m_mirrorV = session.m_device ? session.m_device->GetMirrorV() : 0;
+        g.m_mirrorH = session.m_device ? session.m_device->GetMirrorH() : 0;
+        g.m_autoIris = 0;
+        return 1;
+    }
+    // The gains pass through one value that is not reset between reads: a
+    // missing "Global" gives 0 and a missing colour gain repeats the gain read
+    // just before it. The stored colour gains are all copies of the global gain.
+    int32_t gain = 0;
+    group.Read("Global", gain);
+    g.m_globalGain = gain;
+    group.Read("ColorG1", gain);
+    g.m_colorGainGreen1 = gain;
+    group.Read("ColorR", gain);
+    g.m_colorGainRed = gain;
+    group.Read("ColorB", gain);
+    g.m_colorGainBlue = gain;
+    group.Read("ColorG2", gain);
+    g.m_colorGainGreen2 = gain;
+    group.Read("Exposure", g.m_exposureTime);
+    group.Read("V_Mirror", g.m_mirrorV);
+    group.Read("H_Mirror", g.m_mirrorH);
+    group.Read("AutoIris", g.m_autoIris);
+    return 1;
+}
+
+int SaveAnalogSettings(const CVidlyn& session) {
+    const AnalogBlock& g = session.m_analog;
+    RegKey root, group;
+    if (!CreateGroup(root, group, "Gain")) return 0;
+    group.Write("Global", g.m_globalGain);
+    group.Write("ColorG1", g.m_colorGainGreen1);
+    group.Write("ColorR", g.m_colorGainRed);
+    group.Write("ColorB", g.m_colorGainBlue);
+    group.Write("ColorG2", g.m_colorGainGreen2);
+    group.Write("Exposure", g.m_exposureTime);
+    group.Write("V_Mirror", g.m_mirrorV);
+    group.Write("H_Mirror", g.m_mirrorH);
+    group.Write("AutoIris", g.m_autoIris);
+    return 1;
+}
+
+// --- preset table --------------------------------------------------------------
+
+PresetTable::PresetTable() : presets{}, count(0), size(0), color(0), subSample(0), waitTime(10), clock(0) {
+    for (PresetRecord& record : presets) record.bufferCount = 10;
+}
+
+int LoadPresetTable(PresetTable& table) {
+    RegKey root;
+    if (!root.OpenRead(HKEY_CURRENT_USER, kSettingsKey)) return 0;
+    int n = 0;
+    for (; n < PresetTable::kMaxPresets; ++n) {
+        char name[32];
+        PresetKeyName(name, n);
+        RegKey preset;
+        if (!preset.OpenRead(root.get(), name)) break;
+        PresetRecord& r = table.presets[n];
+        preset.Read("TH", r.totalWidth);
+        preset.Read("TV", r.totalHeight);
+        preset.Read("EH", r.width);
+        preset.Read("EV", r.height);
+        preset.Read("EHS", r.startX);
+        preset.Read("EVS", r.startY);
+        preset.Read("Buf", r.bufferCount);
+    }
+    table.count = n;
+    root.Read("Size", table.size);
+    root.Read("Color", table.color);
+    root.Read("SubSample", table.subSample);
+    root.Read("WaitTime", table.waitTime);
+    root.Read("Clock", table.clock);
+    return 1;
+}
+
+int SavePresetTable(const PresetTable& table) {
+    RegKey root;
+    if (!root.Create(HKEY_CURRENT_USER, kSettingsKey)) return 0;
+    // A count outside 0 .. 100 writes no record beyond the table.
+    const int count = table.count < 0 ? 0 : (table.count > PresetTable::kMaxPresets ? PresetTable::kMaxPresets
+                                                                                      : table.count);
+    for (int n = 0; n < count; ++n) {
+        char name[32];
+        PresetKeyName(name, n);
+        RegKey preset;
+        if (!preset.Create(root.get(), name)) break;
+        const PresetRecord& r = table.presets[n];
+        preset.Write("TH", r.totalWidth);
+        preset.Write("TV", r.totalHeight);
+        preset.Write("EH", r.width);
+        preset.Write("EV", r.height);
+        preset.Write("EHS", r.startX);
+        preset.Write("EVS", r.startY);
+        preset.Write("Buf", r.bufferCount);
+    }
+    root.Write("Size", table.size);
+    root.Write("Color", table.color);
+    root.Write("SubSample", table.subSample);
+    root.Write("WaitTime", table.waitTime);
+    root.Write("Clock", table.clock);
+    return 1;
+}
