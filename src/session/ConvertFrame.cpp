@@ -1,0 +1,188 @@
+// Per-frame conversion of the raw source picture into the output picture of
+// the colour mode: automatic exposure, vertical mirror, the gray modes of the
+// 8-bit mode, demosaicing with automatic white balance, and the adjustment
+// filters in the order hue and saturation, gamma, contrast, sharpness,
+// brightness, each only when its setting is not neutral. Every pixel step is
+// a kernel of the pixel core run over the whole picture.
+#include <algorithm>
+#include <cstring>
+
+#include "output/DibBuffer.h"
+#include "session/CVidlyn.h"
+#include "session/pixel/DemosaicKernels.h"
+#include "session/pixel/FilterKernels.h"
+#include "session/pixel/GrayKernels.h"
+#include "session/pixel/PlacementKernels.h"
+
+namespace {
+
+constexpr int kMaxWhiteBalanceGain = 400;
+
+bool HasPicture(const DibBuffer* b) { return b != nullptr && b->bits != nullptr; }
+
+bool SameSize(const DibBuffer* a, const DibBuffer* b) { return a->width == b->width && a->height == b->height; }
+
+// The whole picture of `buffer` through `kernel`, in place.
+void RunInPlace(DibBuffer* buffer, ConvertKernel kernel, const void* params)
+{
+    buffer->Convert(kernel, buffer, nullptr, 0, 0, reinterpret_cast<intptr_t>(params), 0);
+}
+
+// Gray correction of the raw 8-bit mosaic, with the automatic gray gains when
+// they are asked for (a positive count: that many more frames; negative:
+// every frame).
+void GrayCorrection(CVidlyn& s)
+{
+    ImageAdjustBlock& a = s.m_adjust;
+    GrayParams p{a.m_bayerMode,    a.m_grayGainR,    a.m_grayGainG1,   a.m_grayGainG2,   a.m_grayGainB,
+                 a.m_grayOffsetR,  a.m_grayOffsetG1, a.m_grayOffsetG2, a.m_grayOffsetB};
+    const int frames = a.m_grayAutoGainFrames;
+    if (frames != 0) {
+        MeasureGrayGains(s.m_dib8->bits, s.m_dib8->width, s.m_dib8->height, s.m_dib8->stride, &p);
+        a.m_grayGainR = p.gainR;
+        a.m_grayGainG1 = p.gainG1;
+        a.m_grayGainG2 = p.gainG2;
+        a.m_grayGainB = p.gainB;
+        s.RefreshImageDialog();
+        if (frames > 0) {
+            a.m_grayAutoGainFrames = frames - 1;
+        }
+    }
+    RunInPlace(s.m_dib8, KernelGrayCorrection, &p);
+}
+
+// The adjustment filters on the output picture `out` of colour type `type`.
+void RunFilters(CVidlyn& s, DibBuffer* out, int type)
+{
+    const ImageAdjustBlock& a = s.m_adjust;
+    const int maxValue = FilterMaxValue(out->bitCount / 8);
+    uint16_t table[kFilterMax10 + 1];
+
+    const int hue = a.m_hue;
+    const int saturation = a.m_saturation;
+    if (type >= 2 && (hue != 0 || saturation != 0)) {
+        const HueSatParams p{hue, 0, saturation, 10};
+        RunInPlace(out, KernelHueSaturation, &p);
+    }
+    const int gamma = a.m_gamma;
+    if (gamma != 100) {
+        BuildGammaTable(table, maxValue, gamma);
+        RunInPlace(out, KernelApplyTable, table);
+    }
+    const int contrast = a.m_contrast;
+    if (contrast != 0) {
+        // The 16-bit gray mode scales the setting to its 10-bit range; the
+        // 48- and 64-bit colour modes use it as it stands.
+        BuildContrastTable(table, maxValue, type == 1 ? contrast * 4 : contrast);
+        RunInPlace(out, KernelApplyTable, table);
+    }
+    const int sharpness = a.m_sharpness;
+    if (sharpness != 0) {
+        // The unsharp mask reads the picture as it was before the filter.
+        DibBuffer* copy = s.m_dibCopy;
+        if (copy != nullptr && (copy->bits == nullptr || copy->stride != out->stride || copy->height != out->height ||
+                                copy->width != out->width || copy->bitCount != out->bitCount)) {
+            copy->CreateLike(out);
+        }
+        if (HasPicture(copy) && copy->stride == out->stride && copy->height == out->height) {
+            std::memcpy(copy->bits, out->bits, static_cast<size_t>(out->stride) * static_cast<size_t>(out->height));
+            int16_t differences[2 * kFilterMax10 + 1];
+            BuildSharpnessTable(differences, maxValue, sharpness);
+            out->Convert(KernelSharpness, copy, nullptr, 0, 0, reinterpret_cast<intptr_t>(differences), 0);
+        }
+    }
+    const int brightness = a.m_brightness;
+    if (brightness != 0) {
+        BuildBrightnessTable(table, maxValue, brightness);
+        RunInPlace(out, KernelApplyTable, table);
+    }
+}
+
+}  // namespace
+
+void CVidlyn::RefreshImageDialog()
+{
+    if (m_imageDlg == nullptr) {
+        return;
+    }
+    // The image filter dialog puts the session's current values into its
+    // pages; hooked up by the dialog when it is open.
+}
+
+void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source)
+{
+    if (!HasPicture(output) || !HasPicture(source) || !SameSize(output, source)) {
+        return;
+    }
+    const bool wide = source->bitCount == 16;
+    if (wide ? (output->bitCount != 48 && output->bitCount != 64)
+             : (source->bitCount != 8 || (output->bitCount != 24 && output->bitCount != 32))) {
+        return;
+    }
+
+    ImageAdjustBlock& a = m_adjust;
+    if (a.m_bayerGainAuto) {
+        const WhiteBalanceGains measured =
+            MeasureWhiteBalance(source->bits, source->width, source->height, source->stride, wide ? 2 : 1,
+                                a.m_bayerMode, WhiteBalanceGains{a.m_bayerGainRed, a.m_bayerGainBlue});
+        a.m_bayerGainRed = std::min(measured.red, kMaxWhiteBalanceGain);
+        a.m_bayerGainGreen = 100;
+        a.m_bayerGainBlue = std::min(measured.blue, kMaxWhiteBalanceGain);
+        RefreshImageDialog();
+        if (a.m_bayerGainAuto && a.m_bayerGainAutoOnce && a.m_bayerGainAutoOnce2) {
+            // A one-time balance: done.
+            a.m_bayerGainAuto = 0;
+            a.m_bayerGainAutoOnce = 0;
+            a.m_bayerGainAutoOnce2 = 0;
+        }
+    }
+
+    const BayerParams p{a.m_bayerMode, a.m_bayerGainRed, a.m_bayerGainGreen, a.m_bayerGainBlue};
+    const intptr_t params = reinterpret_cast<intptr_t>(&p);
+    output->Convert(wide ? KernelDemosaicInterior16 : KernelDemosaicInterior8, source, nullptr, 0, 0, params, 0);
+    output->Convert(wide ? KernelDemosaicBorder16 : KernelDemosaicBorder8, source, nullptr, 0, 0, params, 0);
+}
+
+void CVidlyn::ConvertFrame()
+{
+    const int type = m_colorType.load();
+    DibBuffer* source = SourceBuffer();
+    RegulateExposure(source);
+    if (!HasPicture(source)) {
+        return;
+    }
+
+    if (m_analog.m_mirrorV) {
+        RunInPlace(source, KernelMirrorV, nullptr);
+    }
+
+    switch (type) {
+    case 0:
+        if (m_adjust.m_grayMode == 1) {
+            GrayCorrection(*this);
+        } else if (m_adjust.m_grayMode == 2 && HasPicture(m_dib24) && SameSize(m_dib24, m_dib8)) {
+            Demosaic(m_dib24, m_dib8);
+            m_dib8->Convert(KernelGrayFromColor, m_dib24, nullptr, 0, 0, 0, 0);
+        }
+        break;
+    case 2:
+        Demosaic(m_dib24, m_dib8);
+        break;
+    case 3:
+        Demosaic(m_dib32, m_dib8);
+        break;
+    case 4:
+        Demosaic(m_dib48, m_dib16);
+        break;
+    case 5:
+        Demosaic(m_dib64, m_dib16);
+        break;
+    default:
+        break;
+    }
+
+    DibBuffer* out = OutputBuffer();
+    if (HasPicture(out)) {
+        RunFilters(*this, out, type);
+    }
+}
