@@ -11,7 +11,8 @@
 // bytes available) into dst rows of dstStride bytes (dstSize bytes available).
 // Only the part of the area inside the frame is copied, pixels outside it are
 // set to 0, and neither buffer is read or written past its size. In place
-// (dst == src) is allowed with dstStride = width * bytesPerPixel. Returns true
+// (dst == src) is allowed with dstStride = width * bytesPerPixel for an area
+// inside the frame (rows only move towards the start). Returns true
 // when the whole area lay inside the frame and both buffers were large enough.
 bool CropFrame(uint8_t* dst, size_t dstSize, int dstStride, const uint8_t* src, size_t srcSize, int frameW, int frameH,
                int startX, int startY, int width, int height, int bytesPerPixel);

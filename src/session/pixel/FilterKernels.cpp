@@ -1,0 +1,294 @@
+// The image adjustment filters.
+#include "session/pixel/FilterKernels.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "output/pixel/KernelRows.h"
+
+using pixel::Load16;
+using pixel::Store16;
+
+// ---- tables ----------------------------------------------------------------
+
+void BuildGammaTable(uint16_t* table, int maxValue, int gamma) {
+    double k = gamma <= 100 ? gamma / 100.0 : (gamma - 100) / 10.0 + 1;
+    if (k <= 0.001) k = 0.001;
+    if (k >= 99.999) k = 99.999;
+    std::vector<double> ln(static_cast<size_t>(maxValue) + 1, 0.0);
+    for (int j = 1; j <= maxValue; ++j) ln[j] = std::log(static_cast<double>(j));
+    const double lnM = ln[maxValue];
+    table[0] = 0;
+    for (int i = 1; i <= maxValue; ++i) {
+        const double y = (ln[i] - lnM) * k + lnM;  // ln of M * (i / M)^k
+        if (y < 0) {
+            table[i] = 1;
+            continue;
+        }
+        // The smallest n in 2..M-1 with ln(n-1) <= y <= ln(n+1). Since y >= 0 =
+        // ln 1 and ln rises, that is the smallest n >= 2 with ln(n+1) >= y (its
+        // predecessor's ln(n) < y also bounds ln(n-1)), or M when there is none.
+        const auto first = ln.begin() + std::min(3, maxValue + 1);  // ln(n+1) for n = 2..M-1
+        const auto it = std::lower_bound(first, ln.end(), y);
+        table[i] = static_cast<uint16_t>(it == ln.end() ? maxValue : (it - ln.begin()) - 1);
+    }
+}
+
+void BuildContrastTable(uint16_t* table, int maxValue, int contrast) {
+    const int half = (maxValue + 1) / 2;         // 128 or 512
+    const int c = std::min(contrast, half - 1);  // keeps the slope finite
+    const double slope = (maxValue + 1) / (2.0 * (half - c));
+    for (int v = 0; v <= maxValue; ++v) {
+        int t;
+        if (v < c) {
+            t = 0;
+        } else if (v > maxValue - c) {
+            t = maxValue;
+        } else {
+            t = static_cast<int>(slope * (v - c));
+        }
+        table[v] = static_cast<uint16_t>(std::clamp(t, 0, maxValue));
+    }
+}
+
+void BuildBrightnessTable(uint16_t* table, int maxValue, int brightness) {
+    float f = 1.0f;
+    if (brightness > 0) f = 1.0f + static_cast<float>(brightness) * 0.039215688f;
+    if (brightness < 0) f = 1.0f - static_cast<float>(-static_cast<int64_t>(brightness)) * 0.003921569f;
+    for (int s = 0; s <= maxValue; ++s) {
+        const float v = std::clamp(static_cast<float>(s) * f, -1.0f, static_cast<float>(maxValue) + 1.0f);
+        table[s] = static_cast<uint16_t>(std::clamp(static_cast<int>(v), 0, maxValue));
+    }
+}
+
+void BuildSharpnessTable(int16_t* table, int maxValue, int sharpness) {
+    const int s = std::clamp(sharpness, -1000, 1000);  // keeps every entry within 16 bits
+    for (int d = -maxValue; d <= maxValue; ++d)
+        table[d + maxValue] = static_cast<int16_t>(std::clamp(s * d / 10, -32768, 32767));
+}
+
+// ---- lookup kernel (gamma, contrast, brightness) ----------------------------
+
+int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
+    const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
+    const int bpp = srcBpp;
+    const int channels = (bpp == 1 || bpp == 2) ? 1 : 3;
+    if (FilterMaxValue(bpp) == kFilterMax10) {
+        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) {
+                                     for (int x = 0; x < m; ++x, d += dstBpp, s += bpp)
+                                         for (int c = 0; c < channels; ++c)
+                                             Store16(d + 2 * c, table[std::min<int>(Load16(s + 2 * c), kFilterMax10)]);
+                                 });
+    } else {
+        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) {
+                                     for (int x = 0; x < m; ++x, d += dstBpp, s += bpp)
+                                         for (int c = 0; c < channels; ++c) d[c] = static_cast<uint8_t>(table[s[c]]);
+                                 });
+    }
+    return 1;
+}
+
+// ---- sharpness ----------------------------------------------------------------
+
+namespace {
+
+template <bool Wide, int Channels>
+void Sharpen(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, int dstBpp, int srcBpp,
+             int dstStride, int srcStride, const int16_t* diff) {
+    constexpr int kMax = Wide ? kFilterMax10 : kFilterMax8;
+    const int w = r->right - r->left, h = r->bottom - r->top;
+    if (w < 5 || h < 5) return;  // no pixel has two rows and columns on every side
+    const uint8_t* s0 = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
+    uint8_t* d0 = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
+    const auto sample = [&](const uint8_t* row, int x, int c) -> int {
+        if constexpr (Wide) {
+            return std::min<int>(Load16(row + x * srcBpp + 2 * c), kMax);
+        } else {
+            return row[x * srcBpp + c];
+        }
+    };
+    std::vector<int> columns(static_cast<size_t>(w) * Channels);  // 4-row column sums
+    for (int y = 2; y <= h - 3; ++y) {
+        const uint8_t* rows[4];
+        for (int i = 0; i < 4; ++i) rows[i] = s0 + static_cast<ptrdiff_t>(y - 2 + i) * srcStride;
+        for (int x = 0; x <= w - 2; ++x)
+            for (int c = 0; c < Channels; ++c)
+                columns[x * Channels + c] =
+                    sample(rows[0], x, c) + sample(rows[1], x, c) + sample(rows[2], x, c) + sample(rows[3], x, c);
+        uint8_t* d = d0 + static_cast<ptrdiff_t>(y) * dstStride;
+        for (int x = 2; x <= w - 3; ++x) {
+            for (int c = 0; c < Channels; ++c) {
+                const int blur = (columns[(x - 2) * Channels + c] + columns[(x - 1) * Channels + c] +
+                                  columns[x * Channels + c] + columns[(x + 1) * Channels + c]) >>
+                                 4;
+                const int v = sample(rows[2], x, c);
+                const int out = std::clamp(v + diff[v - blur + kMax], 0, kMax);
+                if constexpr (Wide) {
+                    Store16(d + x * dstBpp + 2 * c, static_cast<uint16_t>(out));
+                } else {
+                    d[x * dstBpp + c] = static_cast<uint8_t>(out);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                    uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
+    const int16_t* diff = reinterpret_cast<const int16_t*>(word1);
+    switch (srcBpp) {
+        case 1:
+            Sharpen<false, 1>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, diff);
+            break;
+        case 2:
+            Sharpen<true, 1>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, diff);
+            break;
+        case 3:
+        case 4:
+            Sharpen<false, 3>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, diff);
+            break;
+        case 6:
+        case 8:
+            Sharpen<true, 3>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, diff);
+            break;
+        default:
+            break;
+    }
+    return 1;
+}
+
+// ---- hue and saturation ------------------------------------------------------
+
+namespace {
+
+// Reciprocal table R[k] = 16711680 / k (k = 1..255), R[0] = 0.
+constexpr std::array<int32_t, 256> kReciprocal = [] {
+    std::array<int32_t, 256> t{};
+    for (int k = 1; k < 256; ++k) t[k] = 16711680 / k;
+    return t;
+}();
+
+// The process-wide chroma table S[k] = (32768 + k (saturation + 256) 256) >> 16,
+// shared by all sessions and rebuilt when a run asks for another saturation.
+// The lock keeps two sessions with different saturations from reading a
+// half-rebuilt table; each run copies it once and then works lock-free.
+std::mutex gChromaLock;
+int gChromaSaturation = INT_MIN;
+std::array<int32_t, 256> gChroma{};
+
+std::array<int32_t, 256> ChromaSnapshot(int saturation) {
+    const int sat = std::clamp(saturation, -255, 255);  // keeps S[k] within 0..509
+    std::lock_guard<std::mutex> lock(gChromaLock);
+    if (sat != gChromaSaturation) {
+        for (int k = 0; k < 256; ++k) gChroma[k] = (32768 + k * (sat + 256) * 256) >> 16;
+        gChromaSaturation = sat;
+    }
+    return gChroma;
+}
+
+// Rotation of the hue in hexcone steps (0..1529, 255 per sixth); only the low
+// 8 bits of the hue count.
+int HueRotation(int hue) {
+    const int u = (hue & 255) * 6;
+    int r = u & 511;
+    if (r > 255) r -= 512;
+    const int p = ((u + 256) >> 9) % 3;
+    int rot = p * 510 + r;
+    if (rot < 0) rot += 1530;
+    if (rot >= 1530) rot -= 1530;
+    return rot;
+}
+
+inline void Hexcone(int& b, int& g, int& r, int rot, const std::array<int32_t, 256>& chroma) {
+    int base, d, mx, candidate;
+    if (r >= g) {
+        base = 1, d = g - b, mx = r, candidate = g;
+    } else {
+        base = 3, d = b - r, mx = g, candidate = r;
+    }
+    if (mx < b) base = 5, d = r - g, mx = b;
+    const int mn = std::min(candidate, b);
+    const int q = mx - mn, l = mx + mn;
+    const int qNew = std::min(chroma[q], l <= 255 ? l : 511 - l);
+    const int lo = (l - qNew) >> 1;
+    const int span = ((qNew + l) >> 1) - lo;
+    if (q == 0) {
+        b = g = r = lo;
+        return;
+    }
+    int s = base - (d < 0 ? 1 : 0) + rot / 255;
+    int f = ((kReciprocal[q] * (d + (d < 0 ? q : 0)) + 32768) >> 16) + rot % 255;
+    if (f > 254) f -= 255, ++s;
+    const int t = (span * f + 128) >> 8;
+    switch (s % 6) {
+        case 0:
+            b = lo + span - t, g = lo, r = lo + span;
+            break;
+        case 1:
+            b = lo, g = lo + t, r = lo + span;
+            break;
+        case 2:
+            b = lo, g = lo + span, r = lo + span - t;
+            break;
+        case 3:
+            b = lo + t, g = lo + span, r = lo;
+            break;
+        case 4:
+            b = lo + span, g = lo + span - t, r = lo;
+            break;
+        default:
+            b = lo + span, g = lo, r = lo + t;
+            break;
+    }
+}
+
+}  // namespace
+
+void HueSaturationPixel(uint8_t& blue, uint8_t& green, uint8_t& red, int hue, int saturation) {
+    const auto chroma = ChromaSnapshot(saturation);
+    int b = blue, g = green, r = red;
+    Hexcone(b, g, r, HueRotation(hue), chroma);
+    blue = static_cast<uint8_t>(b), green = static_cast<uint8_t>(g), red = static_cast<uint8_t>(r);
+}
+
+int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                        uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
+    const auto* params = reinterpret_cast<const HueSatParams*>(word1);
+    const auto chroma = ChromaSnapshot(params->saturation);
+    const int rot = HueRotation(params->hue);
+    if (srcBpp == 6 || srcBpp == 8) {
+        // 10-bit channels: min(v, 1023) >> 2 into the transform, v8 << 2 | v8 >> 6 back.
+        const auto in = [](const uint8_t* p) { return std::min<int>(Load16(p), kFilterMax10) >> 2; };
+        const auto out = [](uint8_t* p, int v) { Store16(p, static_cast<uint16_t>(v << 2 | v >> 6)); };
+        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) {
+                                     for (int x = 0; x < m; ++x, d += dstBpp, s += srcBpp) {
+                                         int b = in(s), g = in(s + 2), red = in(s + 4);
+                                         Hexcone(b, g, red, rot, chroma);
+                                         out(d, b), out(d + 2, g), out(d + 4, red);
+                                     }
+                                 });
+    } else if (srcBpp == 3 || srcBpp == 4) {
+        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) {
+                                     for (int x = 0; x < m; ++x, d += dstBpp, s += srcBpp) {
+                                         int b = s[0], g = s[1], red = s[2];
+                                         Hexcone(b, g, red, rot, chroma);
+                                         d[0] = static_cast<uint8_t>(b);
+                                         d[1] = static_cast<uint8_t>(g);
+                                         d[2] = static_cast<uint8_t>(red);
+                                     }
+                                 });
+    }
+    return 1;
+}
