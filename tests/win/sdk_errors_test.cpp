@@ -1,0 +1,105 @@
+// Error history and notification: codes pushed into the twenty-entry history
+// and posted as 0x8003 to the session's window (or, for a null window, to the
+// thread's own queue), the posted-only reports, and the destructive reads.
+#include <gtest/gtest.h>
+
+#include "SdkTestUtil.h"
+
+namespace {
+
+using namespace sdktest;
+
+class SdkErrors : public testing::Test {
+protected:
+    void SetUp() override {
+        DeleteSettings();
+        // A first start reports 12; start once so that the sessions below begin clean.
+        Session first;
+        Drain(nullptr);
+    }
+    void TearDown() override { Drain(nullptr); }
+};
+
+TEST_F(SdkErrors, PushedCodesReachTheWindowWithTheCodeInLParam) {
+    MessageWindow window;
+    ASSERT_NE(window.get(), nullptr);
+    Session s(window.get());
+    ASSERT_NE(s.handle(), 0);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);  // a fresh session has nothing to tell
+    EXPECT_TRUE(Drain(window.get()).empty());
+
+    EXPECT_EQ(Vidlyn_SetColorMode(s, 12), 0);
+    const auto notices = Drain(window.get());
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].wParam, 0u);
+    EXPECT_EQ(notices[0].lParam, 9);
+    EXPECT_TRUE(Drain(nullptr).empty());  // nothing strayed to the thread queue
+    EXPECT_EQ(Vidlyn_GetLastError(s), 9);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+    EXPECT_TRUE(Drain(window.get()).empty());  // reading posts nothing
+}
+
+TEST_F(SdkErrors, PostedOnlyCodesLeaveTheHistoryAlone) {
+    MessageWindow window;
+    Session s(window.get());
+    EXPECT_EQ(Vidlyn_SetAutoIris(s, 3), 0);
+    const auto notices = Drain(window.get());
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].lParam, 9);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+    EXPECT_EQ(Vidlyn_GetAutoIris(s, nullptr), 0);  // unchanged
+}
+
+TEST_F(SdkErrors, WithoutAWindowPushedCodesAreKeptAndPostedOnlyCodesReachTheThreadQueue) {
+    Session s;  // no notification window
+    ASSERT_NE(s.handle(), 0);
+    Drain(nullptr);
+
+    // Pushed: kept in the history, no message anywhere.
+    EXPECT_EQ(Vidlyn_SetColorMode(s, 0), 0);
+    EXPECT_TRUE(Drain(nullptr).empty());
+    EXPECT_EQ(Vidlyn_GetLastError(s), 9);
+
+    // Posted only: the thread's own queue gets it, with wParam 0.
+    EXPECT_EQ(Vidlyn_SetAutoIris(s, -1), 0);
+    const auto notices = Drain(nullptr);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].wParam, 0u);
+    EXPECT_EQ(notices[0].lParam, 9);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+}
+
+TEST_F(SdkErrors, TwentyFiveFailuresKeepTheLastTwentyNewestFirst) {
+    Session s;
+    ASSERT_NE(s.handle(), 0);
+    CVidlyn* session = s.object();
+    ASSERT_NE(session, nullptr);
+    for (int code = 1; code <= 25; ++code) EXPECT_EQ(session->pushError(code), 1);
+    for (int expected = 25; expected >= 6; --expected) EXPECT_EQ(Vidlyn_GetLastError(s), expected);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+}
+
+TEST_F(SdkErrors, ReportsInterleaveWithReads) {
+    MessageWindow window;
+    Session s(window.get());
+    CVidlyn* session = s.object();
+    ASSERT_NE(session, nullptr);
+    session->pushError(5);
+    session->pushError(8);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 8);
+    session->pushError(13);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 13);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 5);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+    // Each push posted exactly once, in order; negative codes stay negative.
+    session->pushError(-2);
+    const auto notices = Drain(window.get());
+    ASSERT_EQ(notices.size(), 4u);
+    EXPECT_EQ(notices[0].lParam, 5);
+    EXPECT_EQ(notices[1].lParam, 8);
+    EXPECT_EQ(notices[2].lParam, 13);
+    EXPECT_EQ(notices[3].lParam, -2);
+}
+
+}  // namespace

@@ -1,0 +1,239 @@
+// The handle registry: the ring and its cursor, handles drawn for sessions,
+// release, and the call frame's silent failure values for unknown handles.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+#include "SdkTestUtil.h"
+#include "sdk/CTRing.h"
+
+namespace {
+
+using namespace sdktest;
+
+struct Item {
+    uint64_t handle = 0;
+    int payload = 0;
+    Item* prev = nullptr;
+    Item* next = nullptr;
+};
+
+// The ring is one cycle through next and prev that holds `count` nodes.
+void ExpectConsistent(const CTRing<Item>& ring) {
+    if (ring.count() == 0) {
+        EXPECT_EQ(ring.head(), nullptr);
+        return;
+    }
+    ASSERT_NE(ring.head(), nullptr);
+    const Item* node = ring.head();
+    for (int i = 0; i < ring.count(); ++i) {
+        EXPECT_EQ(node->next->prev, node);
+        EXPECT_EQ(node->prev->next, node);
+        node = node->next;
+    }
+    EXPECT_EQ(node, ring.head());
+}
+
+TEST(SdkRing, AppendPlacesTheNewNodeAtTheCursorBetweenLastAndFormerHead) {
+    CTRing<Item> ring;
+    for (uint64_t h : {10u, 20u, 30u}) ring.append(Item{h, static_cast<int>(h)});
+    ExpectConsistent(ring);
+    EXPECT_EQ(ring.count(), 3);
+    // 30 sits between the former last node (10) and the former head (20).
+    EXPECT_EQ(ring.head()->handle, 30u);
+    EXPECT_EQ(ring.head()->next->handle, 20u);
+    EXPECT_EQ(ring.head()->prev->handle, 10u);
+}
+
+TEST(SdkRing, FindMovesTheCursorAndAFailedSearchVisitsEveryNode) {
+    CTRing<Item> ring;
+    for (uint64_t h : {1u, 2u, 3u}) ring.append(Item{h, 0});
+    // First appended and last appended are both found, and end up at the head.
+    ASSERT_NE(ring.lookup(1), nullptr);
+    EXPECT_EQ(ring.head()->handle, 1u);
+    ASSERT_NE(ring.lookup(3), nullptr);
+    EXPECT_EQ(ring.head()->handle, 3u);
+    // An unknown handle: false, and the cursor rests on the node before the start.
+    const uint64_t before = ring.head()->prev->handle;
+    EXPECT_FALSE(ring.find(99));
+    EXPECT_EQ(ring.head()->handle, before);
+    ExpectConsistent(ring);
+    // The ring stays usable from there.
+    for (uint32_t h : {1u, 2u, 3u}) EXPECT_NE(ring.lookup(h), nullptr) << h;
+    EXPECT_FALSE(ring.contains(99));
+    EXPECT_TRUE(ring.contains(2));
+}
+
+TEST(SdkRing, OnlyTheLow32BitsOfAHandleCount) {
+    CTRing<Item> ring;
+    ring.append(Item{0x1'0000'0005ull, 7});
+    ASSERT_NE(ring.lookup(5), nullptr);
+    EXPECT_EQ(ring.lookup(5)->payload, 7);
+}
+
+TEST(SdkRing, RemovingTheOnlyNodeEmptiesTheRingAndAppendStartsAnew) {
+    CTRing<Item> ring;
+    EXPECT_EQ(ring.removeHead(), 0);
+    EXPECT_FALSE(ring.find(1));
+    EXPECT_EQ(ring.lookup(1), nullptr);
+    ring.append(Item{1, 0});
+    EXPECT_EQ(ring.removeHandle(2), 0);
+    EXPECT_EQ(ring.removeHandle(1), 1);
+    EXPECT_EQ(ring.count(), 0);
+    EXPECT_EQ(ring.head(), nullptr);
+    ring.append(Item{4, 0});
+    EXPECT_EQ(ring.count(), 1);
+    EXPECT_EQ(ring.head()->next, ring.head());
+    EXPECT_EQ(ring.head()->prev, ring.head());
+}
+
+TEST(SdkRing, RemoveHandleFromTheMiddleKeepsTheCycle) {
+    CTRing<Item> ring;
+    for (uint64_t h : {1u, 2u, 3u, 4u}) ring.append(Item{h, 0});
+    EXPECT_EQ(ring.removeHandle(2), 1);
+    ExpectConsistent(ring);
+    EXPECT_EQ(ring.count(), 3);
+    EXPECT_FALSE(ring.contains(2));
+    ring.clear();
+    EXPECT_EQ(ring.count(), 0);
+    EXPECT_EQ(ring.head(), nullptr);
+}
+
+TEST(SdkRegistry, ThreeSessionsAreFoundAndReleasedOnce) {
+    DeleteSettings();
+    const int before = SdkRegistry::Count();
+    Session a, b, c;
+    ASSERT_NE(a.handle(), 0);
+    ASSERT_NE(b.handle(), 0);
+    ASSERT_NE(c.handle(), 0);
+    EXPECT_EQ(std::set<int>({a, b, c}).size(), 3u);
+    EXPECT_EQ(SdkRegistry::Count(), before + 3);
+
+    // First and last appended are both reachable; a failed lookup leaves the registry usable.
+    EXPECT_NE(a.object(), nullptr);
+    EXPECT_NE(c.object(), nullptr);
+    int unknown = a + b + c;
+    while (unknown == a || unknown == b || unknown == c || unknown == 0) ++unknown;
+    EXPECT_EQ(SdkRegistry::Session(unknown), nullptr);
+    EXPECT_NE(a.object(), b.object());
+    EXPECT_NE(b.object(), c.object());
+    EXPECT_EQ(Vidlyn_GetWaitTime(b), 10);
+
+    const int hb = b;
+    EXPECT_EQ(b.Release(), 1);
+    EXPECT_EQ(Vidlyn_Release(hb), 0);
+    EXPECT_EQ(SdkRegistry::Session(hb), nullptr);
+    EXPECT_NE(a.object(), nullptr);
+    EXPECT_NE(c.object(), nullptr);
+    EXPECT_EQ(SdkRegistry::Count(), before + 2);
+}
+
+TEST(SdkRegistry, ReleasingTheOnlySessionEmptiesTheRingAndInitializeStartsAnew) {
+    DeleteSettings();
+    ASSERT_EQ(SdkRegistry::Count(), 0);
+    const int h = Vidlyn_Initialize(nullptr);
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(SdkRegistry::Count(), 1);
+    EXPECT_EQ(Vidlyn_Release(h), 1);
+    EXPECT_EQ(SdkRegistry::Count(), 0);
+    EXPECT_EQ(SdkRegistry::Chain().head(), nullptr);
+    const int h2 = Vidlyn_Initialize(nullptr);
+    ASSERT_NE(h2, 0);
+    EXPECT_EQ(SdkRegistry::Count(), 1);
+    EXPECT_NE(SdkRegistry::Session(h2), nullptr);
+    EXPECT_EQ(Vidlyn_Release(h2), 1);
+    Drain(nullptr);
+}
+
+TEST(SdkRegistry, HandlesNeverRepeatWhileOpen) {
+    DeleteSettings();
+    std::vector<int> handles;
+    for (int i = 0; i < 12; ++i) handles.push_back(Vidlyn_Initialize(nullptr));
+    std::set<int> distinct(handles.begin(), handles.end());
+    EXPECT_EQ(distinct.size(), handles.size());
+    EXPECT_EQ(distinct.count(0), 0u);
+    for (int h : handles) EXPECT_EQ(Vidlyn_Release(h), 1);
+    Drain(nullptr);
+}
+
+TEST(SdkRegistry, DllVersionNeedsNoSession) { EXPECT_EQ(Vidlyn_GetDllVersion(), 20579609); }
+
+// Every export that takes a handle, with its failure value.
+struct Call {
+    const char* name;
+    int failure;
+    std::function<int(int)> call;
+};
+
+std::vector<Call> HandleExports() {
+    std::vector<Call> calls = {
+        {"Release", 0, [](int h) { return Vidlyn_Release(h); }},
+        {"GetLastError", 0, [](int h) { return Vidlyn_GetLastError(h); }},
+        {"SetColorMode", 0, [](int h) { return Vidlyn_SetColorMode(h, 7); }},
+        {"GetColorMode", -1, [](int h) { return Vidlyn_GetColorMode(h); }},
+        {"SetMirrorV", 0, [](int h) { return Vidlyn_SetMirrorV(h, 1); }},
+        {"GetMirrorV", 0, [](int h) { return Vidlyn_GetMirrorV(h); }},
+        {"SetMirrorH", 0, [](int h) { return Vidlyn_SetMirrorH(h, 1); }},
+        {"GetMirrorH", 0, [](int h) { return Vidlyn_GetMirrorH(h); }},
+        {"SetAutoIris", 0, [](int h) { return Vidlyn_SetAutoIris(h, 9); }},
+        {"GetAutoIris", 0, [](int h) { int v = 5; int r = Vidlyn_GetAutoIris(h, &v); return v == 5 ? r : 77; }},
+        {"SetWaitTime", 0, [](int h) { return Vidlyn_SetWaitTime(h, 5); }},
+        {"GetWaitTime", -1, [](int h) { return Vidlyn_GetWaitTime(h); }},
+        {"Width", 0, [](int h) { return Vidlyn_Width(h); }},
+        {"Height", 0, [](int h) { return Vidlyn_Height(h); }},
+        {"GetStatus", 0, [](int h) { return Vidlyn_GetStatus(h); }},
+        {"SetFilterValue", 0, [](int h) { return Vidlyn_SetFilterValue(h, 99, 1); }},
+        {"GetFilterValue", 0, [](int h) { int ok = 5; int r = Vidlyn_GetFilterValue(h, 1, &ok); return ok == 5 ? r : 77; }},
+        {"GetRealExposureTime", 0, [](int h) { int ok = 5; int r = Vidlyn_GetRealExposureTime(h, &ok); return ok == 5 ? r : 77; }},
+    };
+    using Setter = int (*)(int, int);
+    using Getter = int (*)(int, int*);
+    const Setter setters[] = {
+        Vidlyn_SetBrightness, Vidlyn_SetContrast, Vidlyn_SetHue, Vidlyn_SetSaturation, Vidlyn_SetSharpness,
+        Vidlyn_SetBayerGainRGB, Vidlyn_SetBayerGainRed, Vidlyn_SetBayerGainGreen, Vidlyn_SetBayerGainBlue,
+        Vidlyn_SetBayerGainAuto, Vidlyn_SetGamma, Vidlyn_SetBayerMode, Vidlyn_SetGlobalGain, Vidlyn_SetColorGainRed,
+        Vidlyn_SetColorGainGreen1, Vidlyn_SetColorGainGreen2, Vidlyn_SetColorGainBlue, Vidlyn_SetExposureTime,
+        Vidlyn_SetGrayMode, Vidlyn_SetGrayGainR, Vidlyn_SetGrayGainG1, Vidlyn_SetGrayGainG2, Vidlyn_SetGrayGainB,
+        Vidlyn_SetGrayOffsetR, Vidlyn_SetGrayOffsetG1, Vidlyn_SetGrayOffsetG2, Vidlyn_SetGrayOffsetB};
+    const Getter getters[] = {
+        Vidlyn_GetBrightness, Vidlyn_GetContrast, Vidlyn_GetHue, Vidlyn_GetSaturation, Vidlyn_GetSharpness,
+        Vidlyn_GetBayerGainRGB, Vidlyn_GetBayerGainRed, Vidlyn_GetBayerGainGreen, Vidlyn_GetBayerGainBlue,
+        Vidlyn_GetBayerGainAuto, Vidlyn_GetGamma, Vidlyn_GetBayerMode, Vidlyn_GetGlobalGain, Vidlyn_GetColorGainRed,
+        Vidlyn_GetColorGainGreen1, Vidlyn_GetColorGainGreen2, Vidlyn_GetColorGainBlue, Vidlyn_GetExposureTime,
+        Vidlyn_GetGrayMode, Vidlyn_GetGrayGainR, Vidlyn_GetGrayGainG1, Vidlyn_GetGrayGainG2, Vidlyn_GetGrayGainB,
+        Vidlyn_GetGrayOffsetR, Vidlyn_GetGrayOffsetG1, Vidlyn_GetGrayOffsetG2, Vidlyn_GetGrayOffsetB};
+    for (Setter s : setters) calls.push_back({"filter setter", 0, [s](int h) { return s(h, 1); }});
+    for (Getter g : getters)
+        calls.push_back({"filter getter", 0, [g](int h) {
+                             int ok = 5;
+                             const int r = g(h, &ok);
+                             return ok == 5 ? r : 77;  // ok stays untouched
+                         }});
+    return calls;
+}
+
+TEST(SdkRegistry, UnknownHandleOrZeroReturnsTheFailureValueSilently) {
+    DeleteSettings();
+    MessageWindow window;
+    ASSERT_NE(window.get(), nullptr);
+    Session live(window.get());
+    ASSERT_NE(live.handle(), 0);
+    DrainHistory(live);  // the first start's report
+    Drain(window.get());
+    Drain(nullptr);
+
+    int unknown = live + 1;
+    while (SdkRegistry::Session(unknown) || unknown == 0) ++unknown;
+    const auto calls = HandleExports();
+    EXPECT_EQ(calls.size(), 18u + 54u);
+    for (int h : {0, unknown, -1}) {
+        for (const Call& c : calls) EXPECT_EQ(c.call(h), c.failure) << c.name << " handle " << h;
+    }
+    EXPECT_TRUE(Drain(window.get()).empty());
+    EXPECT_TRUE(Drain(nullptr).empty());
+    EXPECT_EQ(Vidlyn_GetLastError(live), 0);
+    EXPECT_NE(live.object(), nullptr);
+}
+
+}  // namespace
