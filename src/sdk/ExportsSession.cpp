@@ -11,7 +11,11 @@ int Vidlyn_Initialize(HWND notifyWnd) {
         if (handle == 0) return 0;
         // A failed initialization is reported through the session's error
         // history (code 5); the handle stays valid until it is released.
-        if (CVidlyn* session = SdkRegistry::Session(static_cast<int>(handle))) session->initialize(notifyWnd);
+        try {
+            if (CVidlyn* session = SdkRegistry::Session(static_cast<int>(handle))) session->initialize(notifyWnd);
+        } catch (...) {
+            // The session is registered: its handle is the caller's to release.
+        }
         return static_cast<int>(handle);
     } catch (...) {
         return 0;

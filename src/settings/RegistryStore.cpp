@@ -148,7 +148,11 @@ int LoadStreamSettings(CVidlyn& session) {
     }
     root.Read("Color", session.m_colorType);
     root.Read("SubSample", session.m_subSample);
-    root.Read("WaitTime", session.m_waitTime);
+    // The acquisition loop sleeps this long before every poll: a negative value
+    // would be an endless sleep (and a stop that never returns), so it counts
+    // as missing, as Vidlyn_SetWaitTime refuses it.
+    int32_t waitTime = 0;
+    if (root.Read("WaitTime", waitTime) && waitTime >= 0) session.m_waitTime.store(waitTime);
     root.Read("Clock", session.m_clock);
     return 1;
 }

@@ -231,6 +231,14 @@ TEST_F(SettingsRegistry, StreamValuesAreTakenUnchecked) {
     EXPECT_EQ(Vidlyn_GetColorMode(s), 32);
 }
 
+TEST_F(SettingsRegistry, NegativeWaitTimeCountsAsMissing) {
+    FirstStart();
+    ASSERT_TRUE(WriteDword(nullptr, "WaitTime", -1));
+    Session s;
+    EXPECT_EQ(Vidlyn_GetWaitTime(s), 10);
+    EXPECT_TRUE(DrainHistory(s).empty());
+}
+
 TEST_F(SettingsRegistry, ValuesOfAnotherTypeCountAsMissing) {
     FirstStart();
     // "123" with its terminator is exactly four bytes: it must not be read as a number.
