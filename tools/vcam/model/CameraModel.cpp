@@ -165,7 +165,7 @@ void CameraModel::ScheduleNextFrame() {
 
 void CameraModel::FillStatus(uint8_t* sector) {
     std::memset(sector, 0, sector::kSectorSize);
-    std::memcpy(sector, sector::kIdentityFull, sizeof(sector::kIdentityFull) - 1);
+    std::memcpy(sector, m_settings.identity.data(), std::min<size_t>(m_settings.identity.size(), 26));
     sector[sector::kProductIdLow] = static_cast<uint8_t>(m_settings.productId & 0xFF);
     sector[sector::kProductIdHigh] = static_cast<uint8_t>(m_settings.productId >> 8);
     if (m_started && !m_ready && !m_neverReady) {

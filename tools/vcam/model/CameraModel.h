@@ -18,12 +18,15 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace vidlyn::vcam {
 
 struct CameraSettings {
+    // Status sector bytes 0..25 and 26..27.
+    std::string identity = "NORVEX USB 3.0 Camera V1.0";
     uint16_t productId = 0x06E0;
     // Divisor of both picture dimensions while register 0x3002 selects a
     // subsampled readout (2, 4 or 8); the registers only say on or off.
