@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Configures (once) and builds, incrementally:
+#   build/win     the Windows build: the DLL, the sample, the wine tests (mingw-w64)
+#   build/native  the native build: pixel core and camera model tests under ASan+UBSan
+#
+#   scripts/build.sh [win|native]...     default: both
+# BUILD_TYPE (default RelWithDebInfo) sets the configuration of a new build folder.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+build_type=${BUILD_TYPE:-RelWithDebInfo}
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(win native)
+
+# Tools or third-party libraries missing: set the machine up first.
+prefix=""
+if command -v cmake >/dev/null && command -v ninja >/dev/null && command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+   command -v wine >/dev/null && prefix=$("$here/build-deps.sh" --print-prefix 2>/dev/null) && [ -f "$prefix/.complete" ]; then
+    :
+else
+    "$here/setup.sh"
+    prefix=$("$here/build-deps.sh" --print-prefix)
+fi
+
+configure() { # dir cmake-args...
+    local dir=$1; shift
+    [ -f "$dir/build.ninja" ] || cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE="$build_type" "$@"
+}
+
+for t in "${targets[@]}"; do
+    case $t in
+        win)
+            configure "$root/build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+                -DVIDLYN_DEPS_PREFIX="$prefix"
+            # A new third-party prefix (new versions or recipe): point the build at it.
+            grep -qxF "VIDLYN_DEPS_PREFIX:PATH=$prefix" "$root/build/win/CMakeCache.txt" ||
+                cmake "$root/build/win" -DVIDLYN_DEPS_PREFIX="$prefix"
+            ;;
+        native)
+            configure "$root/build/native"
+            ;;
+        *) echo "build: unknown build '$t' (win or native)" >&2; exit 2 ;;
+    esac
+    cmake --build "$root/build/$t"
+done

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# The SDK's main job, end to end: builds the DLL and the sample application and runs
+# the sample under wine. The sample loads the DLL, prints its version, opens a camera
+# session and prints what the session reported.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+build=$root/build/win
+
+"$here/build.sh" win
+echo "=== running the sample application under wine"
+"$here/wine-emulator.sh" "$build/bin/vidlyn_sample.exe" "$@" | tr -d '\r'

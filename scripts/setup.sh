@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Prepares a Debian 12 machine (as root) for building and testing the SDK:
+# installs the missing Debian packages (apt is skipped when all are present) and
+# cross-builds the third-party libraries into their cache (skipped when cached).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+packages=(
+    # Windows cross toolchain and the runtime the tests run on
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    wine wine64
+    # build tools; dpkg-dev unpacks Debian source packages, nasm builds libjpeg-turbo's SIMD code
+    cmake ninja-build make g++ pkg-config nasm dpkg-dev googletest
+    # native build: pixel-core tests, benchmarks with OpenCV as the peer, the virtual camera
+    libgtest-dev libbenchmark-dev libopencv-dev libfuse3-dev fuse3
+    # windows with real pixels for screenshots
+    xvfb
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -qx 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    [ "$(id -u)" = 0 ] || { echo "setup: run as root to install: ${missing[*]}" >&2; exit 1; }
+    echo "setup: installing ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+"$here/build-deps.sh" >/dev/null

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the build under wine (CTest's CMAKE_CROSSCOMPILING_EMULATOR).
+#
+#   scripts/wine-emulator.sh path/to/program.exe [args...]
+#   scripts/wine-emulator.sh --prefix [dir]     create the wine prefix if needed, print its path
+#   scripts/wine-emulator.sh --shutdown [dir]   stop the wine server of that prefix
+#
+# The wine prefix lives in the build folder (<build>/wine-prefix): the build folder is
+# VIDLYN_BUILD_DIR, or found from the program's (or the current) folder upwards by its
+# CMakeCache.txt. The user's ~/.wine is never used. On first use the prefix is created
+# headless (Graphics=null) and without the crash dialog (a crashing program prints a
+# backtrace and fails at once).
+#
+# Start-up cost: one wine server is kept alive (wineserver -p, idle time-out
+# VIDLYN_WINESERVER_LINGER seconds, default 120) and wine's services are started once,
+# detached from the caller's pipes, so that a warm start costs tens of milliseconds
+# and CTest does not wait for the services to exit. All of it happens under a lock;
+# nothing started here keeps the lock's file descriptor.
+set -u
+
+wine=/usr/lib/wine/wine64
+server=/usr/lib/wine/wineserver64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+[ -x "$server" ] || server=$(command -v wineserver)
+linger=${VIDLYN_WINESERVER_LINGER:-120}
+
+die() { echo "wine-emulator: $*" >&2; exit 125; }
+
+# The build folder: explicit, else the first folder upwards from $1 with a CMakeCache.txt.
+find_build_dir() {
+    if [ -n "${VIDLYN_BUILD_DIR:-}" ]; then echo "$VIDLYN_BUILD_DIR"; return; fi
+    local d
+    d=$(cd "$1" 2>/dev/null && pwd) || return 1
+    while [ "$d" != / ]; do
+        [ -f "$d/CMakeCache.txt" ] && { echo "$d"; return; }
+        d=$(dirname "$d")
+    done
+    return 1
+}
+
+mode=run
+case "${1:-}" in
+    --prefix) mode=prefix; shift ;;
+    --shutdown) mode=shutdown; shift ;;
+    "") die "usage: $0 program.exe [args...] | --prefix [dir] | --shutdown [dir]" ;;
+esac
+if [ $mode = run ]; then
+    start=$(dirname "$1")
+    [ -d "$start" ] && [ "$start" != . ] || start=$PWD
+else
+    start=${1:-$PWD}
+fi
+build=$(find_build_dir "$start") || build=$(find_build_dir "$PWD") || die "no build folder found from $start"
+
+export WINEPREFIX=$build/wine-prefix
+export WINELOADER=$wine
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+unset WINEARCH
+
+if [ $mode = shutdown ]; then
+    [ -d "$WINEPREFIX" ] && "$server" -k 2>/dev/null
+    exit 0
+fi
+
+# Creates the prefix (about 5-15 s, 700 MB): headless, no crash dialog.
+create_prefix() {
+    local log=$build/wine-prefix.log
+    echo "wine-emulator: creating wine prefix $WINEPREFIX" >&2
+    rm -rf "$WINEPREFIX"
+    {
+        env -u DISPLAY -u WAYLAND_DISPLAY "$wine" wineboot -i &&
+        "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f &&
+        "$server" -k; "$server" -w
+    } </dev/null >"$log" 2>&1 || { cat "$log" >&2; die "creating the wine prefix failed"; }
+    touch "$WINEPREFIX/.vidlyn-ready"
+}
+
+# Runs under the lock (held by flock, closed in this shell's children via -o).
+prepare() {
+    [ -f "$WINEPREFIX/.vidlyn-ready" ] || create_prefix
+    # Exit status 0: a new server started (it detaches itself); 2: one is running.
+    if "$server" -p"$linger" </dev/null >/dev/null 2>&1; then
+        # First process of this server: it starts services.exe, winedevice, plugplay...
+        # which stay for the server's life. Started here, they hold /dev/null, not CTest's pipe.
+        setsid "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    fi
+}
+
+export -f prepare create_prefix die
+export wine server linger build
+flock -o "$build/wine-prefix.lock" bash -c prepare || exit 125
+if [ $mode = prefix ]; then
+    echo "$WINEPREFIX"
+    exit 0
+fi
+exec "$wine" "$@"

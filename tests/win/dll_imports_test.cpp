@@ -1,0 +1,169 @@
+// The shipped DLL as a file: a user copies it next to the application and it works.
+// So it imports only Windows system DLLs (the C++ runtime, winpthread and the image
+// libraries are linked in), and it exports its functions by name in alphabetical
+// order, numbered 1..N in that order, as the .def file lists them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#ifndef VIDLYN_SDK_DLL_PATH
+#error "VIDLYN_SDK_DLL_PATH must name the built DLL"
+#endif
+
+namespace {
+
+// A PE image read from disk, with just enough of the format to walk the import
+// and export directories.
+class PeFile {
+public:
+    explicit PeFile(const char* path) {
+        FILE* f = std::fopen(path, "rb");
+        if (!f) return;
+        uint8_t buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes_.insert(bytes_.end(), buf, buf + n);
+        std::fclose(f);
+        Parse();
+    }
+
+    bool ok() const { return ok_; }
+    const IMAGE_NT_HEADERS64* nt() const { return nt_; }
+
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const { return nt_->OptionalHeader.DataDirectory[index]; }
+
+    // File offset of a relative virtual address, or 0 if no section holds it.
+    size_t Offset(uint32_t rva) const {
+        for (const IMAGE_SECTION_HEADER* s : sections_) {
+            uint32_t size = std::max(s->Misc.VirtualSize, s->SizeOfRawData);
+            if (rva >= s->VirtualAddress && rva < s->VirtualAddress + size)
+                return rva - s->VirtualAddress + s->PointerToRawData;
+        }
+        return 0;
+    }
+
+    template <typename T>
+    const T* At(uint32_t rva) const {
+        size_t off = Offset(rva);
+        if (off == 0 || off + sizeof(T) > bytes_.size()) return nullptr;
+        return reinterpret_cast<const T*>(&bytes_[off]);
+    }
+
+    std::string StringAt(uint32_t rva) const {
+        size_t off = Offset(rva);
+        std::string s;
+        while (off != 0 && off < bytes_.size() && bytes_[off] != 0) s.push_back(char(bytes_[off++]));
+        return s;
+    }
+
+private:
+    void Parse() {
+        if (bytes_.size() < sizeof(IMAGE_DOS_HEADER)) return;
+        auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
+        if (dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+        size_t ntOff = size_t(dos->e_lfanew);
+        if (ntOff + sizeof(IMAGE_NT_HEADERS64) > bytes_.size()) return;
+        nt_ = reinterpret_cast<const IMAGE_NT_HEADERS64*>(&bytes_[ntOff]);
+        if (nt_->Signature != IMAGE_NT_SIGNATURE) return;
+        if (nt_->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) return;
+        size_t secOff = ntOff + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + nt_->FileHeader.SizeOfOptionalHeader;
+        for (int i = 0; i < nt_->FileHeader.NumberOfSections; ++i) {
+            size_t o = secOff + size_t(i) * sizeof(IMAGE_SECTION_HEADER);
+            if (o + sizeof(IMAGE_SECTION_HEADER) > bytes_.size()) return;
+            sections_.push_back(reinterpret_cast<const IMAGE_SECTION_HEADER*>(&bytes_[o]));
+        }
+        ok_ = true;
+    }
+
+    std::vector<uint8_t> bytes_;
+    const IMAGE_NT_HEADERS64* nt_ = nullptr;
+    std::vector<const IMAGE_SECTION_HEADER*> sections_;
+    bool ok_ = false;
+};
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = char(toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+class DllFile : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { pe_ = new PeFile(VIDLYN_SDK_DLL_PATH); }
+    static void TearDownTestSuite() {
+        delete pe_;
+        pe_ = nullptr;
+    }
+    static PeFile* pe_;
+};
+PeFile* DllFile::pe_ = nullptr;
+
+TEST_F(DllFile, IsAnX64Dll) {
+    ASSERT_TRUE(pe_->ok()) << "cannot read " << VIDLYN_SDK_DLL_PATH;
+    EXPECT_EQ(pe_->nt()->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+    EXPECT_TRUE(pe_->nt()->FileHeader.Characteristics & IMAGE_FILE_DLL);
+}
+
+TEST_F(DllFile, ImportsOnlyWindowsSystemDlls) {
+    ASSERT_TRUE(pe_->ok());
+    // MSVFW32 is Video for Windows (DrawDibClose), part of every Windows as well.
+    const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",   "ADVAPI32.DLL",
+                                           "WINMM.DLL",    "MSVCRT.DLL", "COMCTL32.DLL", "MSVFW32.DLL"};
+    const IMAGE_DATA_DIRECTORY& dir = pe_->Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    ASSERT_NE(dir.VirtualAddress, 0u) << "the DLL imports nothing at all";
+    std::vector<std::string> imported;
+    for (uint32_t rva = dir.VirtualAddress;; rva += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const IMAGE_IMPORT_DESCRIPTOR* d = pe_->At<IMAGE_IMPORT_DESCRIPTOR>(rva);
+        ASSERT_NE(d, nullptr);
+        if (d->Name == 0) break;
+        imported.push_back(Upper(pe_->StringAt(d->Name)));
+    }
+    EXPECT_FALSE(imported.empty());
+    for (const std::string& name : imported) EXPECT_TRUE(allowed.count(name)) << "the DLL imports " << name;
+    EXPECT_TRUE(std::count(imported.begin(), imported.end(), "KERNEL32.DLL"));
+
+    // Delay-loaded DLLs would be imports too; the build uses none.
+    EXPECT_EQ(pe_->Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).VirtualAddress, 0u);
+}
+
+TEST_F(DllFile, ExportsByNameAlphabeticallyNumberedInOrder) {
+    ASSERT_TRUE(pe_->ok());
+    const IMAGE_DATA_DIRECTORY& dir = pe_->Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
+    ASSERT_NE(dir.VirtualAddress, 0u) << "the DLL exports nothing";
+    const IMAGE_EXPORT_DIRECTORY* ex = pe_->At<IMAGE_EXPORT_DIRECTORY>(dir.VirtualAddress);
+    ASSERT_NE(ex, nullptr);
+    EXPECT_EQ(pe_->StringAt(ex->Name), "VidlynSdk_USB3_QM7720E.dll");
+    EXPECT_EQ(ex->Base, 1u);
+    // Every function has a name: nothing is exported by ordinal alone.
+    EXPECT_EQ(ex->NumberOfFunctions, ex->NumberOfNames);
+    ASSERT_GT(ex->NumberOfNames, 0u);
+
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < ex->NumberOfNames; ++i) {
+        const uint32_t* nameRva = pe_->At<uint32_t>(ex->AddressOfNames + 4 * i);
+        const uint16_t* ordinal = pe_->At<uint16_t>(ex->AddressOfNameOrdinals + 2 * i);
+        ASSERT_TRUE(nameRva && ordinal);
+        names.push_back(pe_->StringAt(*nameRva));
+        // The i-th name in alphabetical order has ordinal Base + i.
+        EXPECT_EQ(*ordinal, i) << names.back() << " has ordinal " << (*ordinal + ex->Base) << ", not "
+                               << (i + ex->Base);
+        const uint32_t* fn = pe_->At<uint32_t>(ex->AddressOfFunctions + 4 * *ordinal);
+        ASSERT_NE(fn, nullptr);
+        // A function of this DLL, not a forwarder into another one.
+        EXPECT_FALSE(*fn >= dir.VirtualAddress && *fn < dir.VirtualAddress + dir.Size) << names.back();
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(names[i].rfind("Vidlyn_", 0), 0u) << "unexpected export " << names[i];
+        if (i > 0) {
+            EXPECT_LT(std::strcmp(names[i - 1].c_str(), names[i].c_str()), 0) << names[i - 1] << " / " << names[i];
+        }
+    }
+}
+
+}  // namespace
