@@ -1,0 +1,262 @@
+// One full camera frame (4896 x 3264) through each hot path of the pixel core,
+// measured beside two peers in the same run: OpenCV's single-threaded Bayer to
+// BGR conversion of the same raw frame, and memcpy of as many bytes as the
+// path writes. After the usual benchmark output a summary gives each path's
+// time per frame and its ratio to both peers.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "device/pixel/DualOutput.h"
+#include "output/pixel/OutputKernels.h"
+#include "session/pixel/DemosaicKernels.h"
+#include "session/pixel/ExposureMeasure.h"
+#include "session/pixel/FilterKernels.h"
+#include "session/pixel/GrayKernels.h"
+#include "session/pixel/PlacementKernels.h"
+
+namespace {
+
+constexpr int kWidth = 4896;
+constexpr int kHeight = 3264;
+constexpr size_t kPixels = static_cast<size_t>(kWidth) * kHeight;
+
+// A frame buffer like the session's: rows of width * bpp bytes (already a
+// multiple of 4 at this width), filled once so that no page faults are timed.
+struct Buffer {
+    int bpp;
+    int stride;
+    std::vector<uint8_t> bytes;
+    explicit Buffer(int bytesPerPixel)
+        : bpp(bytesPerPixel),
+          stride(kWidth * bytesPerPixel),
+          bytes(static_cast<size_t>(kWidth) * bytesPerPixel * kHeight) {
+        std::mt19937 rng(static_cast<uint32_t>(bytesPerPixel));
+        for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+        if (bpp == 2 || bpp == 6 || bpp == 8) {  // 10-bit samples
+            for (size_t i = 1; i < bytes.size(); i += 2) bytes[i] &= 3;
+        }
+    }
+    uint8_t* bits() { return bytes.data(); }
+};
+
+Buffer& Raw8() {
+    static Buffer b(1);
+    return b;
+}
+Buffer& Raw16() {
+    static Buffer b(2);
+    return b;
+}
+Buffer& Out(int bpp) {
+    static std::map<int, Buffer> buffers;
+    auto it = buffers.find(bpp);
+    if (it == buffers.end()) it = buffers.emplace(bpp, Buffer(bpp)).first;
+    return it->second;
+}
+
+int Convert(ConvertKernel kernel, Buffer& dst, Buffer& src, intptr_t word1 = 0) {
+    const PixRect rect{0, 0, kWidth, kHeight};
+    return kernel(dst.bits(), src.bits(), &rect, 0, 0, static_cast<uint16_t>(dst.bpp), static_cast<uint16_t>(src.bpp),
+                  dst.stride, src.stride, word1, 0);
+}
+
+// ---- the paths ------------------------------------------------------------------
+
+struct Path {
+    std::string name;
+    size_t outBytes;  // bytes the path writes: the memcpy peer copies as many
+    std::function<void()> run;
+};
+
+BayerParams gBayer{3, 120, 100, 90};
+
+void Demosaic(Buffer& dst, Buffer& src) {
+    const bool wide = src.bpp == 2;
+    Convert(wide ? KernelDemosaicInterior16 : KernelDemosaicInterior8, dst, src, reinterpret_cast<intptr_t>(&gBayer));
+    Convert(wide ? KernelDemosaicBorder16 : KernelDemosaicBorder8, dst, src, reinterpret_cast<intptr_t>(&gBayer));
+}
+
+// A lookup filter as the session runs it: build the table for the frame, apply it.
+void TableFilter(Buffer& img, void (*build)(uint16_t*, int, int), int parameter) {
+    static uint16_t table[1024];
+    build(table, FilterMaxValue(img.bpp), parameter);
+    Convert(KernelApplyTable, img, img, reinterpret_cast<intptr_t>(table));
+}
+
+// The copy the session takes before sharpening, one per format.
+Buffer& Copy(int bpp) {
+    static std::map<int, Buffer> copies;
+    auto it = copies.find(bpp);
+    if (it == copies.end()) it = copies.emplace(bpp, Buffer(bpp)).first;
+    return it->second;
+}
+
+void Sharpness(Buffer& out, int parameter) {
+    static int16_t diff[2 * 1023 + 1];
+    BuildSharpnessTable(diff, FilterMaxValue(out.bpp), parameter);
+    Buffer& copy = Copy(out.bpp);
+    std::memcpy(copy.bits(), out.bits(), out.bytes.size());
+    Convert(KernelSharpness, out, copy, reinterpret_cast<intptr_t>(diff));
+}
+
+std::vector<Path> Paths() {
+    std::vector<Path> p;
+    static std::vector<uint8_t> staging(kPixels), slot(kPixels);
+    p.push_back(
+        {"DualOutputReorder", kPixels, [] { ReorderDualOutput(slot.data(), staging.data(), kWidth / 2, kHeight); }});
+    p.push_back({"Demosaic8To24", kPixels * 3, [] { Demosaic(Out(3), Raw8()); }});
+    p.push_back({"Demosaic8To32", kPixels * 4, [] { Demosaic(Out(4), Raw8()); }});
+    p.push_back({"Demosaic16To48", kPixels * 6, [] { Demosaic(Out(6), Raw16()); }});
+    p.push_back({"Demosaic16To64", kPixels * 8, [] { Demosaic(Out(8), Raw16()); }});
+    for (int bpp : {3, 6}) {
+        const std::string suffix = bpp == 3 ? "24" : "48";
+        const size_t bytes = kPixels * bpp;
+        p.push_back({"HueSaturation" + suffix, bytes, [bpp] {
+                         const HueSatParams hs{40, 0, 30, 10};
+                         Convert(KernelHueSaturation, Out(bpp), Out(bpp), reinterpret_cast<intptr_t>(&hs));
+                     }});
+        p.push_back({"Gamma" + suffix, bytes, [bpp] { TableFilter(Out(bpp), BuildGammaTable, 140); }});
+        p.push_back({"Contrast" + suffix, bytes, [bpp] { TableFilter(Out(bpp), BuildContrastTable, 30); }});
+        p.push_back({"Sharpness" + suffix, bytes, [bpp] { Sharpness(Out(bpp), 12); }});
+        p.push_back({"Brightness" + suffix, bytes, [bpp] { TableFilter(Out(bpp), BuildBrightnessTable, 20); }});
+    }
+    p.push_back({"Gamma8", kPixels, [] { TableFilter(Out(1), BuildGammaTable, 140); }});
+    p.push_back({"Sharpness8", kPixels, [] { Sharpness(Out(1), 12); }});
+    p.push_back({"GrayCorrection8", kPixels, [] {
+                     static GrayParams g{3, 120, 128, 130, 140, -3, 0, 2, 5};
+                     Convert(KernelGrayCorrection, Raw8(), Raw8(), reinterpret_cast<intptr_t>(&g));
+                 }});
+    p.push_back({"GrayGainMeasure8", 0, [] {
+                     GrayParams g{3, 128, 128, 128, 128, 0, 0, 0, 0};
+                     MeasureGrayGains(Raw8().bits(), kWidth, kHeight, Raw8().stride, &g);
+                     benchmark::DoNotOptimize(g);
+                 }});
+    p.push_back({"GrayFromColor24", kPixels, [] { Convert(KernelGrayFromColor, Out(1), Out(3)); }});
+    p.push_back({"GrayMode2Total", kPixels * 3, [] {
+                     Demosaic(Out(3), Raw8());
+                     Convert(KernelGrayFromColor, Out(1), Out(3));
+                 }});
+    p.push_back({"WhiteBalanceMeasure8", 0, [] {
+                     benchmark::DoNotOptimize(
+                         MeasureWhiteBalance(Raw8().bits(), kWidth, kHeight, Raw8().stride, 1, 3, {100, 100}));
+                 }});
+    p.push_back({"ExposureMeasure8", 0, [] {
+                     benchmark::DoNotOptimize(
+                         MeasureExposureFactor(Raw8().bits(), kWidth, kHeight, Raw8().stride, 1, nullptr));
+                 }});
+    p.push_back({"MirrorH8", kPixels, [] { Convert(KernelMirrorH, Raw8(), Raw8()); }});
+    p.push_back({"MirrorV8", kPixels, [] { Convert(KernelMirrorV, Raw8(), Raw8()); }});
+    p.push_back({"Widen8To16", kPixels * 2, [] { Convert(KernelWiden8To16, Out(2), Raw8()); }});
+    p.push_back({"CopyRowsFlip24", kPixels * 3, [] { Convert(KernelCopyRowsFlip, Out(3), Out(3)); }});
+    p.push_back({"Color48To24Flip", kPixels * 3, [] { Convert(KernelColor48To24Flip, Out(3), Out(6)); }});
+    p.push_back({"Color64Shl6Opaque", kPixels * 8, [] { Convert(KernelColor64Shl6Opaque, Out(8), Out(8)); }});
+    return p;
+}
+
+// ---- peers ------------------------------------------------------------------------
+
+void OpenCvBayer8(benchmark::State& state) {
+    cv::setNumThreads(1);
+    cv::Mat raw(kHeight, kWidth, CV_8UC1, Raw8().bits());
+    cv::Mat bgr(kHeight, kWidth, CV_8UC3, Out(3).bits());
+    for (auto _ : state) cv::cvtColor(raw, bgr, cv::COLOR_BayerGB2BGR);
+}
+
+void OpenCvBayer16(benchmark::State& state) {
+    cv::setNumThreads(1);
+    cv::Mat raw(kHeight, kWidth, CV_16UC1, Raw16().bits());
+    cv::Mat bgr(kHeight, kWidth, CV_16UC3, Out(6).bits());
+    for (auto _ : state) cv::cvtColor(raw, bgr, cv::COLOR_BayerGB2BGR);
+}
+
+void Memcpy(benchmark::State& state, size_t bytes) {
+    static std::vector<uint8_t> from(kPixels * 8, 1), to(kPixels * 8, 2);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::ClobberMemory();
+    }
+}
+
+std::string MemcpyName(size_t bytes) { return "memcpy/" + std::to_string(bytes); }
+
+// ---- summary -----------------------------------------------------------------------
+
+// Passes everything to the console and keeps each benchmark's time per frame.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> ms;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const std::string name = run.run_name.function_name;
+            const double t = run.GetAdjustedRealTime();  // all benchmarks are in milliseconds
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") ms[name] = t;
+            } else if (!ms.count(name) || t < ms[name]) {
+                ms[name] = t;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<Path> paths = Paths();
+    // Every buffer is created, filled and touched once before anything is timed.
+    for (const Path& path : paths) path.run();
+    std::vector<size_t> copySizes;
+    benchmark::RegisterBenchmark("OpenCV_BayerToBGR_8", OpenCvBayer8)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("OpenCV_BayerToBGR_16", OpenCvBayer16)->Unit(benchmark::kMillisecond)->UseRealTime();
+    for (const Path& path : paths) {
+        benchmark::RegisterBenchmark(path.name.c_str(),
+                                     [&path](benchmark::State& state) {
+                                         for (auto _ : state) path.run();
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        if (path.outBytes && std::find(copySizes.begin(), copySizes.end(), path.outBytes) == copySizes.end())
+            copySizes.push_back(path.outBytes);
+    }
+    for (size_t bytes : copySizes)
+        benchmark::RegisterBenchmark(MemcpyName(bytes).c_str(), Memcpy, bytes)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const auto find = [&](const std::string& name) {
+        const auto it = reporter.ms.find(name);
+        return it == reporter.ms.end() ? 0.0 : it->second;
+    };
+    const double cv8 = find("OpenCV_BayerToBGR_8"), cv16 = find("OpenCV_BayerToBGR_16");
+    std::printf("\nSummary: one %dx%d frame, single thread\n", kWidth, kHeight);
+    std::printf("  peers: OpenCV Bayer->BGR 8-bit %.2f ms, 16-bit %.2f ms\n", cv8, cv16);
+    std::printf("  %-22s %10s %12s %14s %16s\n", "path", "ms/frame", "x OpenCV 8", "memcpy ms", "x memcpy");
+    for (const Path& path : paths) {
+        const double t = find(path.name);
+        if (t == 0.0) continue;  // filtered out
+        const double copy = path.outBytes ? find(MemcpyName(path.outBytes)) : 0.0;
+        std::printf("  %-22s %10.2f %12.2f", path.name.c_str(), t, cv8 > 0 ? t / cv8 : 0.0);
+        if (copy > 0) {
+            std::printf(" %14.2f %16.2f\n", copy, t / copy);
+        } else {
+            std::printf(" %14s %16s\n", "-", "-");
+        }
+    }
+    return 0;
+}
