@@ -3,8 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-void DibBuffer::Init()
-{
+void DibBuffer::Init() {
     std::memset(&header, 0, sizeof(header));
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     memDC = nullptr;
@@ -17,14 +16,12 @@ void DibBuffer::Init()
     oldAux1 = oldAux2 = oldAux3 = nullptr;
 }
 
-int64_t DibBuffer::StrideFor(int width, uint16_t bitCount)
-{
+int64_t DibBuffer::StrideFor(int width, uint16_t bitCount) {
     const int64_t bytes = (static_cast<int64_t>(width) * (bitCount / 8) + 3) & ~int64_t{3};
     return bytes > INT32_MAX ? -1 : bytes;
 }
 
-int DibBuffer::Create(int newWidth, int newHeight, uint16_t newBitCount)
-{
+int DibBuffer::Create(int newWidth, int newHeight, uint16_t newBitCount) {
     if (newWidth <= 0 || newHeight <= 0 || newBitCount == 0) {
         return 0;
     }
@@ -46,8 +43,7 @@ int DibBuffer::Create(int newWidth, int newHeight, uint16_t newBitCount)
     return Allocate(nullptr);
 }
 
-int DibBuffer::CreateLike(const DibBuffer* source)
-{
+int DibBuffer::CreateLike(const DibBuffer* source) {
     if (source == nullptr || source->width <= 0 || source->height <= 0 || source->bitCount == 0) {
         return 0;
     }
@@ -67,14 +63,13 @@ int DibBuffer::CreateLike(const DibBuffer* source)
     return Allocate(refDC);
 }
 
-int DibBuffer::Allocate(HDC refDC)
-{
+int DibBuffer::Allocate(HDC refDC) {
     if (bitCount == 8) {
         SetPalette(0, nullptr, 0, 0);  // the header carries the gray ramp into the section
     }
     void* sectionBits = nullptr;
-    bitmap = CreateDIBSection(refDC, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &sectionBits,
-                              nullptr, 0);
+    bitmap =
+        CreateDIBSection(refDC, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &sectionBits, nullptr, 0);
     if (bitmap != nullptr) {
         bits = static_cast<uint8_t*>(sectionBits);
         memDC = CreateCompatibleDC(nullptr);
@@ -100,8 +95,7 @@ int DibBuffer::Allocate(HDC refDC)
     return 1;
 }
 
-int DibBuffer::SetPalette(int mode, const RGBQUAD* entries, UINT first, UINT count)
-{
+int DibBuffer::SetPalette(int mode, const RGBQUAD* entries, UINT first, UINT count) {
     if (mode == 0) {
         for (int i = 0; i < 256; ++i) {
             const BYTE v = static_cast<BYTE>(i);
@@ -118,8 +112,7 @@ int DibBuffer::SetPalette(int mode, const RGBQUAD* entries, UINT first, UINT cou
     return 1;
 }
 
-void DibBuffer::Release()
-{
+void DibBuffer::Release() {
     HGDIOBJ* auxObjects[3] = {&aux1, &aux2, &aux3};
     HGDIOBJ* displaced[3] = {&oldAux1, &oldAux2, &oldAux3};
     for (int i = 0; i < 3; ++i) {
@@ -158,8 +151,7 @@ void DibBuffer::Release()
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
 }
 
-int DibBuffer::Blit(const DibBuffer* source, const RECT* sourceRect, int x, int y)
-{
+int DibBuffer::Blit(const DibBuffer* source, const RECT* sourceRect, int x, int y) {
     if (source == nullptr || memDC == nullptr || source->memDC == nullptr) {
         return 0;
     }
@@ -177,8 +169,7 @@ int DibBuffer::Blit(const DibBuffer* source, const RECT* sourceRect, int x, int 
 }
 
 int DibBuffer::Stretch(StretchKernel kernel, const DibBuffer* source, const RECT* sourceRect, const RECT* destRect,
-                       intptr_t word1, intptr_t word2)
-{
+                       intptr_t word1, intptr_t word2) {
     if (kernel == nullptr || source == nullptr || bits == nullptr || source->bits == nullptr) {
         return 0;
     }
@@ -196,8 +187,7 @@ int DibBuffer::Stretch(StretchKernel kernel, const DibBuffer* source, const RECT
 }
 
 int DibBuffer::Convert(ConvertKernel kernel, const DibBuffer* source, const RECT* sourceRect, int x, int y,
-                       intptr_t word1, intptr_t word2)
-{
+                       intptr_t word1, intptr_t word2) {
     if (kernel == nullptr || source == nullptr) {
         return 0;
     }

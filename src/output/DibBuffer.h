@@ -56,8 +56,8 @@ public:
     // Same-size transfer by `kernel` of the source rectangle (null: the whole
     // source) to point (x, y), both counted from the top of the picture, clipped
     // to both buffers. The kernel's result, or 0 without a kernel or overlap.
-    int Convert(ConvertKernel kernel, const DibBuffer* source, const RECT* sourceRect, int x, int y,
-                intptr_t word1, intptr_t word2);
+    int Convert(ConvertKernel kernel, const DibBuffer* source, const RECT* sourceRect, int x, int y, intptr_t word1,
+                intptr_t word2);
 
     // Bytes per memory row for a picture of `width` pixels at `bitCount` bits:
     // padded to a multiple of 4. -1 when it does not fit in 32 bits.

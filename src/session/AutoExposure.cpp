@@ -23,8 +23,7 @@ constexpr int kExposureEditControl = 1027;
 
 }  // namespace
 
-void CVidlyn::ShowAnalogDialogValue(int controlId, int value)
-{
+void CVidlyn::ShowAnalogDialogValue(int controlId, int value) {
     if (m_analogDlg == nullptr) {
         return;
     }
@@ -34,8 +33,7 @@ void CVidlyn::ShowAnalogDialogValue(int controlId, int value)
     (void)value;
 }
 
-int CVidlyn::RegulateExposure(DibBuffer* source)
-{
+int CVidlyn::RegulateExposure(DibBuffer* source) {
     const int mode = m_analog.m_autoIris;
     if (mode != 1 && mode != 2) {
         pushError(VIDLYN_ERR_NONE);  // reported for every frame while the mode is off

@@ -23,19 +23,17 @@ bool HasPicture(const DibBuffer* b) { return b != nullptr && b->bits != nullptr;
 bool SameSize(const DibBuffer* a, const DibBuffer* b) { return a->width == b->width && a->height == b->height; }
 
 // The whole picture of `buffer` through `kernel`, in place.
-void RunInPlace(DibBuffer* buffer, ConvertKernel kernel, const void* params)
-{
+void RunInPlace(DibBuffer* buffer, ConvertKernel kernel, const void* params) {
     buffer->Convert(kernel, buffer, nullptr, 0, 0, reinterpret_cast<intptr_t>(params), 0);
 }
 
 // Gray correction of the raw 8-bit mosaic, with the automatic gray gains when
 // they are asked for (a positive count: that many more frames; negative:
 // every frame).
-void GrayCorrection(CVidlyn& s)
-{
+void GrayCorrection(CVidlyn& s) {
     ImageAdjustBlock& a = s.m_adjust;
-    GrayParams p{a.m_bayerMode,    a.m_grayGainR,    a.m_grayGainG1,   a.m_grayGainG2,   a.m_grayGainB,
-                 a.m_grayOffsetR,  a.m_grayOffsetG1, a.m_grayOffsetG2, a.m_grayOffsetB};
+    GrayParams p{a.m_bayerMode,   a.m_grayGainR,    a.m_grayGainG1,   a.m_grayGainG2, a.m_grayGainB,
+                 a.m_grayOffsetR, a.m_grayOffsetG1, a.m_grayOffsetG2, a.m_grayOffsetB};
     const int frames = a.m_grayAutoGainFrames;
     if (frames != 0) {
         MeasureGrayGains(s.m_dib8->bits, s.m_dib8->width, s.m_dib8->height, s.m_dib8->stride, &p);
@@ -52,8 +50,7 @@ void GrayCorrection(CVidlyn& s)
 }
 
 // The adjustment filters on the output picture `out` of colour type `type`.
-void RunFilters(CVidlyn& s, DibBuffer* out, int type)
-{
+void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
     const ImageAdjustBlock& a = s.m_adjust;
     const int maxValue = FilterMaxValue(out->bitCount / 8);
     uint16_t table[kFilterMax10 + 1];
@@ -100,8 +97,7 @@ void RunFilters(CVidlyn& s, DibBuffer* out, int type)
 
 }  // namespace
 
-void CVidlyn::RefreshImageDialog()
-{
+void CVidlyn::RefreshImageDialog() {
     if (m_imageDlg == nullptr) {
         return;
     }
@@ -109,8 +105,7 @@ void CVidlyn::RefreshImageDialog()
     // pages; hooked up by the dialog when it is open.
 }
 
-void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source)
-{
+void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source) {
     if (!HasPicture(output) || !HasPicture(source) || !SameSize(output, source)) {
         return;
     }
@@ -143,8 +138,7 @@ void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source)
     output->Convert(wide ? KernelDemosaicBorder16 : KernelDemosaicBorder8, source, nullptr, 0, 0, params, 0);
 }
 
-void CVidlyn::ConvertFrame()
-{
+void CVidlyn::ConvertFrame() {
     const int type = m_colorType.load();
     DibBuffer* source = SourceBuffer();
     RegulateExposure(source);
@@ -157,28 +151,19 @@ void CVidlyn::ConvertFrame()
     }
 
     switch (type) {
-    case 0:
-        if (m_adjust.m_grayMode == 1) {
-            GrayCorrection(*this);
-        } else if (m_adjust.m_grayMode == 2 && HasPicture(m_dib24) && SameSize(m_dib24, m_dib8)) {
-            Demosaic(m_dib24, m_dib8);
-            m_dib8->Convert(KernelGrayFromColor, m_dib24, nullptr, 0, 0, 0, 0);
-        }
-        break;
-    case 2:
-        Demosaic(m_dib24, m_dib8);
-        break;
-    case 3:
-        Demosaic(m_dib32, m_dib8);
-        break;
-    case 4:
-        Demosaic(m_dib48, m_dib16);
-        break;
-    case 5:
-        Demosaic(m_dib64, m_dib16);
-        break;
-    default:
-        break;
+        case 0:
+            if (m_adjust.m_grayMode == 1) {
+                GrayCorrection(*this);
+            } else if (m_adjust.m_grayMode == 2 && HasPicture(m_dib24) && SameSize(m_dib24, m_dib8)) {
+                Demosaic(m_dib24, m_dib8);
+                m_dib8->Convert(KernelGrayFromColor, m_dib24, nullptr, 0, 0, 0, 0);
+            }
+            break;
+        case 2: Demosaic(m_dib24, m_dib8); break;
+        case 3: Demosaic(m_dib32, m_dib8); break;
+        case 4: Demosaic(m_dib48, m_dib16); break;
+        case 5: Demosaic(m_dib64, m_dib16); break;
+        default: break;
     }
 
     DibBuffer* out = OutputBuffer();

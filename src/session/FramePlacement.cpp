@@ -8,13 +8,12 @@
 // source buffer's own pixel memory (the frame fits there whole) and all steps
 // run in place; a capture area smaller than the delivered frame at 8 bits
 // lands in the session's staging block and is cut out from there.
+#include "session/FramePlacement.h"
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
-#include "session/FramePlacement.h"
 #include "session/pixel/PlacementKernels.h"
 
-uint8_t* CVidlyn::FrameLanding(size_t frameBytes)
-{
+uint8_t* CVidlyn::FrameLanding(size_t frameBytes) {
     DibBuffer* src = SourceBuffer();
     if (src == nullptr || src->bits == nullptr || frameBytes == 0) {
         return nullptr;
@@ -29,8 +28,7 @@ uint8_t* CVidlyn::FrameLanding(size_t frameBytes)
     return nullptr;
 }
 
-int CVidlyn::PlaceFrame(const uint8_t* frame, size_t frameBytes)
-{
+int CVidlyn::PlaceFrame(const uint8_t* frame, size_t frameBytes) {
     DibBuffer* src = SourceBuffer();
     if (src == nullptr || src->bits == nullptr || frame == nullptr) {
         return 0;

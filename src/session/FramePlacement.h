@@ -11,8 +11,7 @@ constexpr int kSensorHeight = 3264;
 constexpr int SubSampleDivisor(int subSample) { return (subSample >= 0 && subSample <= 3) ? (1 << subSample) : 1; }
 
 // Bytes of one delivered frame (one byte per pixel, rows packed).
-constexpr size_t DeliveredFrameBytes(int subSample)
-{
+constexpr size_t DeliveredFrameBytes(int subSample) {
     const int d = SubSampleDivisor(subSample);
     return static_cast<size_t>(kSensorWidth / d) * static_cast<size_t>(kSensorHeight / d);
 }

@@ -13,8 +13,7 @@ namespace {
 
 // Creates the frame buffers of colour type `type` for a w x h frame, in the
 // order the modes depend on. False when one cannot be made.
-bool CreateFrameBuffers(CVidlyn& s, int type, int w, int h)
-{
+bool CreateFrameBuffers(CVidlyn& s, int type, int w, int h) {
     if (type == 0 || type == 1 || type == 2 || type == 3) {
         if (!s.m_dib8->Create(w, h, 8)) {  // carries the gray colour table
             return false;
@@ -45,8 +44,7 @@ bool CreateFrameBuffers(CVidlyn& s, int type, int w, int h)
 // Raw frames land in the source buffer's own pixels when the delivered frame
 // fits there; otherwise (a capture area smaller than the frame) they need a
 // landing block of their own. Sized here, so the frame loop never allocates.
-bool SizeFrameStaging(CVidlyn& s)
-{
+bool SizeFrameStaging(CVidlyn& s) {
     const DibBuffer* src = s.SourceBuffer();
     const size_t frameBytes = DeliveredFrameBytes(s.m_subSample);
     const size_t ownBytes = static_cast<size_t>(src->stride) * static_cast<size_t>(src->height);
@@ -65,24 +63,19 @@ bool SizeFrameStaging(CVidlyn& s)
 
 }  // namespace
 
-DibBuffer* CVidlyn::SourceBuffer() const
-{
+DibBuffer* CVidlyn::SourceBuffer() const {
     switch (m_colorType.load()) {
-    case 0:
-    case 2:
-    case 3:
-        return m_dib8;
-    case 1:
-    case 4:
-    case 5:
-        return m_dib16;
-    default:
-        return nullptr;
+        case 0:
+        case 2:
+        case 3: return m_dib8;
+        case 1:
+        case 4:
+        case 5: return m_dib16;
+        default: return nullptr;
     }
 }
 
-int CVidlyn::PrepareAcquisition()
-{
+int CVidlyn::PrepareAcquisition() {
     if (m_device == nullptr) {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;
@@ -102,8 +95,7 @@ int CVidlyn::PrepareAcquisition()
     const int d = SubSampleDivisor(m_subSample);
     const int w = m_width / d;
     const int h = m_height / d;
-    if (!BuffersReady() || type < 0 || type > 5 || !CreateFrameBuffers(*this, type, w, h) ||
-        !SizeFrameStaging(*this)) {
+    if (!BuffersReady() || type < 0 || type > 5 || !CreateFrameBuffers(*this, type, w, h) || !SizeFrameStaging(*this)) {
         pushError(VIDLYN_ERR_MEMORY);
         return 0;
     }

@@ -18,11 +18,10 @@ namespace {
 // type as the acquisition preparation sizes them, with neutral adjustments.
 class FramePath {
 public:
-    FramePath(int type, int w, int h)
-    {
+    FramePath(int type, int w, int h) {
         CVidlyn& s = session;
-        for (DibBuffer** b : {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy,
-                              &s.m_dibDisplay}) {
+        for (DibBuffer** b :
+             {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy, &s.m_dibDisplay}) {
             *b = new DibBuffer;
         }
         s.m_colorType = type;
@@ -58,8 +57,7 @@ public:
     DibBuffer* output() { return session.OutputBuffer(); }
 
     // Sets every source sample from `value(class, x, y)` with the session's phase.
-    void FillMosaic(const std::function<int(BayerClass, int, int)>& value)
-    {
+    void FillMosaic(const std::function<int(BayerClass, int, int)>& value) {
         DibBuffer* b = source();
         for (int y = 0; y < b->height; ++y) {
             for (int x = 0; x < b->width; ++x) {
@@ -74,8 +72,7 @@ public:
     }
 
     // Sample `channel` of pixel (x, y) of a buffer (bytes or 16-bit samples).
-    static int At(const DibBuffer* b, int x, int y, int channel)
-    {
+    static int At(const DibBuffer* b, int x, int y, int channel) {
         const uint8_t* row = b->bits + y * b->stride;
         const int samples = b->bitCount / 8 / (b->bitCount >= 48 || b->bitCount == 16 ? 2 : 1);
         if (b->bitCount == 16 || b->bitCount >= 48) {
@@ -88,20 +85,18 @@ public:
 };
 
 // Level per colour class of the test scene.
-int Scene(BayerClass c)
-{
+int Scene(BayerClass c) {
     switch (c) {
-    case BayerClass::Red: return 200;
-    case BayerClass::Blue: return 40;
-    default: return 100;
+        case BayerClass::Red: return 200;
+        case BayerClass::Blue: return 40;
+        default: return 100;
     }
 }
 
-TEST(ConvertFrame, UniformFrameGivesUniformGrayInEveryColourMode)
-{
+TEST(ConvertFrame, UniformFrameGivesUniformGrayInEveryColourMode) {
     for (int type : {2, 3, 4, 5}) {
         SCOPED_TRACE(testing::Message() << "colour type " << type);
-        FramePath p(type, 11, 9);  // odd width: padded rows
+        FramePath p(type, 11, 9);              // odd width: padded rows
         const int raw = type >= 4 ? 320 : 80;  // 10-bit samples are the camera's bytes << 2
         p.FillMosaic([&](BayerClass, int, int) { return raw; });
         DibBuffer* out = p.output();
@@ -125,8 +120,7 @@ TEST(ConvertFrame, UniformFrameGivesUniformGrayInEveryColourMode)
 
 // Left half of the picture at full level, right half at half level (or top
 // and bottom), per colour class.
-void CheckHalves(FramePath& p, bool horizontal, bool brightFirst)
-{
+void CheckHalves(FramePath& p, bool horizontal, bool brightFirst) {
     const DibBuffer* out = p.output();
     const int unit = out->bitCount >= 48 ? 4 : 1;
     const int w = out->width;
@@ -135,7 +129,8 @@ void CheckHalves(FramePath& p, bool horizontal, bool brightFirst)
         for (int x = 0; x < w; ++x) {
             const int pos = horizontal ? x : y;
             const int half = (horizontal ? w : h) / 2;
-            if (pos >= half - 2 && pos < half + 2) continue;  // the interpolation crosses the edge here
+            if (pos >= half - 2 && pos < half + 2)
+                continue;  // the interpolation crosses the edge here
             const bool bright = (pos < half) == brightFirst;
             const int k = (bright ? 2 : 1) * unit;
             ASSERT_EQ(FramePath::At(out, x, y, 2), 100 * k) << "red at " << x << "," << y;
@@ -145,8 +140,7 @@ void CheckHalves(FramePath& p, bool horizontal, bool brightFirst)
     }
 }
 
-TEST(ConvertFrame, MirrorsKeepColoursOnTheirChannels)
-{
+TEST(ConvertFrame, MirrorsKeepColoursOnTheirChannels) {
     // Horizontal: the frame is placed from a delivered frame (subsampling
     // code 2, 1224 x 816 bytes), mirrored, and the phase moves with it.
     for (int type : {2, 4}) {
@@ -197,15 +191,15 @@ TEST(ConvertFrame, MirrorsKeepColoursOnTheirChannels)
     }
 }
 
-TEST(ConvertFrame, GrayModes)
-{
+TEST(ConvertFrame, GrayModes) {
     // Mode 2: gray from colour; pure red gives (30 x 255) / 100.
     FramePath p(0, 10, 8);
     p.session.m_adjust.m_grayMode = 2;
     p.FillMosaic([](BayerClass c, int, int) { return c == BayerClass::Red ? 255 : 0; });
     p.session.ConvertFrame();
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 10; ++x) ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 76) << x << "," << y;
+        for (int x = 0; x < 10; ++x)
+            ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 76) << x << "," << y;
     }
 
     // Mode 1: gain 128 and offset -255 make everything black.
@@ -215,21 +209,21 @@ TEST(ConvertFrame, GrayModes)
     p.FillMosaic([](BayerClass, int x, int y) { return (x * 37 + y * 11) & 255; });
     p.session.ConvertFrame();
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 10; ++x) ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 0);
+        for (int x = 0; x < 10; ++x)
+            ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 0);
     }
 }
 
-TEST(ConvertFrame, AutomaticGrayGainEvensOutTheSites)
-{
+TEST(ConvertFrame, AutomaticGrayGainEvensOutTheSites) {
     FramePath p(0, 12, 10);
     ImageAdjustBlock& a = p.session.m_adjust;
     a.m_grayMode = 1;
     auto scene = [](BayerClass c, int, int) {
         switch (c) {
-        case BayerClass::Green1: return 100;
-        case BayerClass::Blue: return 50;
-        case BayerClass::Green2: return 80;
-        default: return 200;
+            case BayerClass::Green1: return 100;
+            case BayerClass::Blue: return 50;
+            case BayerClass::Green2: return 80;
+            default: return 200;
         }
     };
     // Once: measured on this frame, then the count is used up.
@@ -242,7 +236,8 @@ TEST(ConvertFrame, AutomaticGrayGainEvensOutTheSites)
     EXPECT_EQ(a.m_grayGainB, 64);  // red sites
     EXPECT_EQ(a.m_grayAutoGainFrames, 0);
     for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 12; ++x) ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 100);
+        for (int x = 0; x < 12; ++x)
+            ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 100);
     }
     a.m_grayGainR = 128;
     p.FillMosaic(scene);
@@ -262,8 +257,7 @@ TEST(ConvertFrame, AutomaticGrayGainEvensOutTheSites)
 }
 
 // The demosaiced picture of the current source, without any filter.
-std::vector<uint8_t> PlainDemosaic(FramePath& p)
-{
+std::vector<uint8_t> PlainDemosaic(FramePath& p) {
     DibBuffer expected;
     EXPECT_EQ(expected.CreateLike(p.output()), 1);
     const ImageAdjustBlock& a = p.session.m_adjust;
@@ -276,15 +270,13 @@ std::vector<uint8_t> PlainDemosaic(FramePath& p)
     return std::vector<uint8_t>(expected.bits, expected.bits + static_cast<size_t>(expected.stride) * expected.height);
 }
 
-std::vector<uint8_t> Pixels(const DibBuffer* b)
-{
+std::vector<uint8_t> Pixels(const DibBuffer* b) {
     return std::vector<uint8_t>(b->bits, b->bits + static_cast<size_t>(b->stride) * b->height);
 }
 
 int Texture(BayerClass, int x, int y) { return (x * 29 + y * 53 + ((x * y) & 7) * 17) & 255; }
 
-TEST(ConvertFrame, NeutralSettingsRunNoFilterAndEachSettingRunsOne)
-{
+TEST(ConvertFrame, NeutralSettingsRunNoFilterAndEachSettingRunsOne) {
     FramePath p(2, 20, 14);
     p.FillMosaic(Texture);
     const std::vector<uint8_t> source = Pixels(p.source());
@@ -308,8 +300,7 @@ TEST(ConvertFrame, NeutralSettingsRunNoFilterAndEachSettingRunsOne)
 
 // All five filters at once give exactly the kernels run in the order hue and
 // saturation, gamma, contrast, sharpness (from a copy), brightness.
-void CheckFilterOrder(int type, int contrastFactor)
-{
+void CheckFilterOrder(int type, int contrastFactor) {
     SCOPED_TRACE(testing::Message() << "colour type " << type);
     FramePath p(type, 24, 16);
     p.FillMosaic([&](BayerClass c, int x, int y) { return Texture(c, x, y) << (type == 1 || type >= 4 ? 2 : 0); });
@@ -355,8 +346,7 @@ void CheckFilterOrder(int type, int contrastFactor)
     EXPECT_EQ(Pixels(p.output()), Pixels(&expected));
 }
 
-TEST(ConvertFrame, FiltersRunInTheirOrder)
-{
+TEST(ConvertFrame, FiltersRunInTheirOrder) {
     CheckFilterOrder(2, 1);
     CheckFilterOrder(3, 1);
     CheckFilterOrder(5, 1);  // 10-bit colour: the contrast setting as it stands
@@ -364,15 +354,14 @@ TEST(ConvertFrame, FiltersRunInTheirOrder)
     CheckFilterOrder(0, 1);
 }
 
-TEST(ConvertFrame, AutomaticWhiteBalance)
-{
+TEST(ConvertFrame, AutomaticWhiteBalance) {
     FramePath p(2, 12, 10);
     ImageAdjustBlock& a = p.session.m_adjust;
     auto scene = [](BayerClass c, int, int) {
         switch (c) {
-        case BayerClass::Blue: return 50;
-        case BayerClass::Red: return 20;  // 500 %: limited to 400
-        default: return 100;
+            case BayerClass::Blue: return 50;
+            case BayerClass::Red: return 20;  // 500 %: limited to 400
+            default: return 100;
         }
     };
     a.m_bayerGainAuto = 1;
@@ -382,7 +371,7 @@ TEST(ConvertFrame, AutomaticWhiteBalance)
     EXPECT_EQ(a.m_bayerGainBlue, 200);
     EXPECT_EQ(a.m_bayerGainRed, 400);
     EXPECT_EQ(a.m_bayerGainGreen, 100);
-    EXPECT_EQ(a.m_bayerGainAuto, 1);  // every frame: stays on
+    EXPECT_EQ(a.m_bayerGainAuto, 1);                     // every frame: stays on
     EXPECT_EQ(FramePath::At(p.output(), 5, 5, 0), 100);  // blue 50 x 2
     EXPECT_EQ(FramePath::At(p.output(), 5, 5, 2), 80);   // red 20 x 4
 
@@ -402,8 +391,7 @@ TEST(ConvertFrame, AutomaticWhiteBalance)
     EXPECT_EQ(a.m_bayerGainBlue, 100);
 }
 
-TEST(ConvertFrame, MissingOrMismatchedBuffersAreLeftAlone)
-{
+TEST(ConvertFrame, MissingOrMismatchedBuffersAreLeftAlone) {
     // An unknown colour type, a source of another size than the output, and
     // a session without buffers convert nothing and do not fault.
     FramePath p(2, 12, 10);

@@ -22,21 +22,19 @@ using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
 
 // A session with a device object and empty frame buffers, as initialization
 // leaves it, without the stored settings.
-void Equip(CVidlyn& s, bool withDevice)
-{
+void Equip(CVidlyn& s, bool withDevice) {
     if (withDevice) {
         s.m_device = new CVidlynQM7720USB3Sdk;
     }
-    for (DibBuffer** b : {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy,
-                          &s.m_dibDisplay}) {
+    for (DibBuffer** b :
+         {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy, &s.m_dibDisplay}) {
         *b = new DibBuffer;
     }
     s.m_analog.m_globalGain = 0x10000 + 300;  // only the low 16 bits reach the camera
     s.m_analog.m_exposureTime = 1668;
 }
 
-std::vector<int> History(CVidlyn& s)
-{
+std::vector<int> History(CVidlyn& s) {
     std::vector<int> codes;
     for (int code = s.popError(); code != 0; code = s.popError()) {
         codes.push_back(code);
@@ -46,8 +44,7 @@ std::vector<int> History(CVidlyn& s)
 
 class Prepare : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
         m_camera = &m_rig.Add(0);
         Equip(s, true);
@@ -57,8 +54,7 @@ protected:
     }
     void TearDown() override { DeleteDiskEnum(); }
 
-    Writes NewWrites() const
-    {
+    Writes NewWrites() const {
         const Writes all = m_camera->RegisterWrites();
         return Writes(all.begin() + static_cast<std::ptrdiff_t>(m_before), all.end());
     }
@@ -69,8 +65,7 @@ protected:
     CVidlyn s;
 };
 
-TEST(PrepareWithoutCamera, NoDeviceAndNoCameraFound)
-{
+TEST(PrepareWithoutCamera, NoDeviceAndNoCameraFound) {
     CVidlyn bare;
     Equip(bare, false);
     EXPECT_EQ(bare.PrepareAcquisition(), 0);
@@ -86,13 +81,12 @@ TEST(PrepareWithoutCamera, NoDeviceAndNoCameraFound)
     EXPECT_EQ(s.m_dib24->bits, nullptr);
 }
 
-TEST_F(Prepare, InvalidCaptureAreaIsRefusedBeforeAnythingChanges)
-{
+TEST_F(Prepare, InvalidCaptureAreaIsRefusedBeforeAnythingChanges) {
     struct Area {
         int x, y, w, h, sub;
     };
     const Area bad[] = {{0, 0, 4897, 3264, 0}, {1, 0, 4896, 3264, 0}, {0, 1, 4896, 3264, 0}, {0, 0, 4896, 3265, 0},
-                        {-2, 0, 100, 100, 0}, {0, 0, -1, 100, 0},     {0, 0, 4896, 3264, 3}, {0, 0, 4896, 3264, -1}};
+                        {-2, 0, 100, 100, 0},  {0, 0, -1, 100, 0},    {0, 0, 4896, 3264, 3}, {0, 0, 4896, 3264, -1}};
     s.m_colorType = 2;
     for (const Area& a : bad) {
         s.m_startX = a.x;
@@ -107,8 +101,7 @@ TEST_F(Prepare, InvalidCaptureAreaIsRefusedBeforeAnythingChanges)
     EXPECT_TRUE(NewWrites().empty());
 }
 
-TEST_F(Prepare, BuffersThatCannotBeMadeGiveCode5)
-{
+TEST_F(Prepare, BuffersThatCannotBeMadeGiveCode5) {
     // An empty capture area is a valid geometry but no picture.
     s.m_colorType = 2;
     s.m_width = 0;
@@ -129,8 +122,7 @@ TEST_F(Prepare, BuffersThatCannotBeMadeGiveCode5)
     EXPECT_TRUE(NewWrites().empty());
 }
 
-TEST_F(Prepare, BuffersOfEveryColourTypeAndTheCameraWrites)
-{
+TEST_F(Prepare, BuffersOfEveryColourTypeAndTheCameraWrites) {
     s.m_subSample = 2;  // 1224 x 816
     struct Expect {
         uint16_t bits8, bits16, out;
@@ -160,7 +152,8 @@ TEST_F(Prepare, BuffersOfEveryColourTypeAndTheCameraWrites)
 
     // First preparation: readout registers (subsampled), then gain and exposure;
     // later ones repeat gain and exposure only (the readout is unchanged).
-    const Writes first = {{0x3000, 0}, {0x3001, 0}, {0x3002, 1}, {0x3000, 1}, {0x3003, 1}, {0x0005, 300}, {0x2004, 1668}};
+    const Writes first = {{0x3000, 0}, {0x3001, 0},   {0x3002, 1},   {0x3000, 1},
+                          {0x3003, 1}, {0x0005, 300}, {0x2004, 1668}};
     const Writes again = {{0x3003, 1}, {0x0005, 300}, {0x2004, 1668}};
     Writes expected = first;
     for (int i = 1; i < 6; ++i) {
@@ -171,8 +164,7 @@ TEST_F(Prepare, BuffersOfEveryColourTypeAndTheCameraWrites)
     EXPECT_EQ(s.m_realExposureTime, 144578);
 }
 
-TEST_F(Prepare, FramesLandInTheSourcePictureUnlessTheAreaIsSmaller)
-{
+TEST_F(Prepare, FramesLandInTheSourcePictureUnlessTheAreaIsSmaller) {
     s.m_subSample = 2;  // frames of 1224 x 816 = 998 784 bytes
     const size_t frameBytes = 1224 * 816;
     s.m_colorType = 2;
@@ -192,8 +184,7 @@ TEST_F(Prepare, FramesLandInTheSourcePictureUnlessTheAreaIsSmaller)
     EXPECT_TRUE(s.m_frameStaging.empty());
 }
 
-TEST_F(Prepare, DisplayPictureFollowsAVisiblePreviewWindow)
-{
+TEST_F(Prepare, DisplayPictureFollowsAVisiblePreviewWindow) {
     HWND wnd = CreateWindowExA(0, "STATIC", "preview", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(wnd, nullptr);
@@ -224,8 +215,7 @@ TEST_F(Prepare, DisplayPictureFollowsAVisiblePreviewWindow)
 
 // A frame taken from the camera as the single-frame path takes it, placed.
 // Returns the frame as the camera rendered it (1224 x 816 at code 2).
-std::vector<uint8_t> CaptureAndPlace(CVidlyn& s, vidlyn::vcam::CameraModel& camera)
-{
+std::vector<uint8_t> CaptureAndPlace(CVidlyn& s, vidlyn::vcam::CameraModel& camera) {
     std::vector<uint8_t> picture;
     const uint32_t bytes = s.m_device->GetFrameCopySize();
     uint8_t* landing = s.FrameLanding(bytes);
@@ -243,8 +233,7 @@ std::vector<uint8_t> CaptureAndPlace(CVidlyn& s, vidlyn::vcam::CameraModel& came
     return picture;
 }
 
-TEST_F(Prepare, CapturedFrameIsCutOutWidenedAndMirrored)
-{
+TEST_F(Prepare, CapturedFrameIsCutOutWidenedAndMirrored) {
     vidlyn::vcam::CameraSettings settings = m_camera->Settings();
     settings.subsampleDivisor = 4;
     m_camera->SetSettings(settings);
@@ -278,8 +267,7 @@ TEST_F(Prepare, CapturedFrameIsCutOutWidenedAndMirrored)
     }
 }
 
-TEST_F(Prepare, WholeFramePlacedInPlace)
-{
+TEST_F(Prepare, WholeFramePlacedInPlace) {
     vidlyn::vcam::CameraSettings settings = m_camera->Settings();
     settings.subsampleDivisor = 4;
     m_camera->SetSettings(settings);

@@ -8,8 +8,7 @@
 
 namespace {
 
-bool AllZero(const DibBuffer& b)
-{
+bool AllZero(const DibBuffer& b) {
     const size_t n = static_cast<size_t>(b.stride) * b.height;
     for (size_t i = 0; i < n; ++i) {
         if (b.bits[i] != 0) {
@@ -19,8 +18,7 @@ bool AllZero(const DibBuffer& b)
     return true;
 }
 
-TEST(DibBuffer, StridesAndHeadersOfEveryDepth)
-{
+TEST(DibBuffer, StridesAndHeadersOfEveryDepth) {
     struct Case {
         int width;
         uint16_t bits;
@@ -28,9 +26,8 @@ TEST(DibBuffer, StridesAndHeadersOfEveryDepth)
         bool gdi;
     };
     const Case cases[] = {
-        {5, 8, 8, true},      {5, 16, 12, true},    {5, 24, 16, true},   {5, 32, 20, true},
-        {5, 48, 32, false},   {5, 64, 40, false},   {4896, 24, 14688, true}, {1, 8, 4, true},
-        {7, 48, 44, false},
+        {5, 8, 8, true},    {5, 16, 12, true},       {5, 24, 16, true}, {5, 32, 20, true},  {5, 48, 32, false},
+        {5, 64, 40, false}, {4896, 24, 14688, true}, {1, 8, 4, true},   {7, 48, 44, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x3 at " << c.bits);
@@ -63,8 +60,7 @@ TEST(DibBuffer, StridesAndHeadersOfEveryDepth)
     }
 }
 
-TEST(DibBuffer, EightBitBuffersCarryTheGrayRamp)
-{
+TEST(DibBuffer, EightBitBuffersCarryTheGrayRamp) {
     DibBuffer b;
     ASSERT_EQ(b.Create(6, 2, 8), 1);
     RGBQUAD table[256] = {};
@@ -86,8 +82,7 @@ TEST(DibBuffer, EightBitBuffersCarryTheGrayRamp)
     EXPECT_EQ(b.header.bmiColors[10].rgbBlue, 10);
 }
 
-TEST(DibBuffer, BadGeometryKeepsThePictureAndReleaseEmpties)
-{
+TEST(DibBuffer, BadGeometryKeepsThePictureAndReleaseEmpties) {
     DibBuffer b;
     ASSERT_EQ(b.Create(4, 4, 24), 1);
     b.bits[0] = 0x5A;
@@ -121,8 +116,7 @@ TEST(DibBuffer, BadGeometryKeepsThePictureAndReleaseEmpties)
     EXPECT_EQ(b.bits, nullptr);
 }
 
-TEST(DibBuffer, RecreateAtAnotherDepthAndPlainMemoryRelease)
-{
+TEST(DibBuffer, RecreateAtAnotherDepthAndPlainMemoryRelease) {
     DibBuffer b;
     ASSERT_EQ(b.Create(10, 10, 64), 1);
     EXPECT_EQ(b.memDC, nullptr);
@@ -134,8 +128,7 @@ TEST(DibBuffer, RecreateAtAnotherDepthAndPlainMemoryRelease)
     EXPECT_TRUE(AllZero(b));
 }
 
-TEST(DibBuffer, CreateLikeCopiesGeometryNotPixels)
-{
+TEST(DibBuffer, CreateLikeCopiesGeometryNotPixels) {
     DibBuffer src;
     ASSERT_EQ(src.Create(7, 5, 8), 1);
     std::memset(src.bits, 0x77, static_cast<size_t>(src.stride) * src.height);
@@ -181,9 +174,8 @@ struct ConvertCall {
 };
 ConvertCall g_convert;
 
-int RecordingConvert(uint8_t*, const uint8_t*, const PixRect* rect, int col, int row, uint16_t dstBpp,
-                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2)
-{
+int RecordingConvert(uint8_t*, const uint8_t*, const PixRect* rect, int col, int row, uint16_t dstBpp, uint16_t srcBpp,
+                     int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
     ++g_convert.calls;
     g_convert.rect = *rect;
     g_convert.col = col;
@@ -197,8 +189,7 @@ int RecordingConvert(uint8_t*, const uint8_t*, const PixRect* rect, int col, int
     return 7;
 }
 
-TEST(DibBuffer, ConvertHandsTheKernelTheClippedRectangle)
-{
+TEST(DibBuffer, ConvertHandsTheKernelTheClippedRectangle) {
     DibBuffer a;
     DibBuffer b;
     ASSERT_EQ(a.Create(30, 20, 24), 1);
@@ -253,9 +244,8 @@ struct StretchCall {
 };
 StretchCall g_stretch;
 
-int RecordingStretch(uint8_t*, const uint8_t*, const PixRect* dstRect, const PixRect* srcRect, int dstWidth, int,
-                     int, int srcHeight, uint16_t, uint16_t, int, int, intptr_t, intptr_t)
-{
+int RecordingStretch(uint8_t*, const uint8_t*, const PixRect* dstRect, const PixRect* srcRect, int dstWidth, int, int,
+                     int srcHeight, uint16_t, uint16_t, int, int, intptr_t, intptr_t) {
     ++g_stretch.calls;
     g_stretch.dst = *dstRect;
     g_stretch.src = *srcRect;
@@ -264,8 +254,7 @@ int RecordingStretch(uint8_t*, const uint8_t*, const PixRect* dstRect, const Pix
     return 1;
 }
 
-TEST(DibBuffer, StretchDefaultsBothRectangles)
-{
+TEST(DibBuffer, StretchDefaultsBothRectangles) {
     DibBuffer dst;
     DibBuffer src;
     ASSERT_EQ(dst.Create(40, 30, 24), 1);
@@ -286,8 +275,7 @@ TEST(DibBuffer, StretchDefaultsBothRectangles)
     EXPECT_EQ(g_stretch.calls, 2);
 }
 
-TEST(DibBuffer, BlitCopiesPixelsBetweenSections)
-{
+TEST(DibBuffer, BlitCopiesPixelsBetweenSections) {
     DibBuffer src;
     DibBuffer dst;
     ASSERT_EQ(src.Create(5, 4, 24), 1);

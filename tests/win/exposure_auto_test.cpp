@@ -23,8 +23,7 @@ using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
 
 // A 100 x 80 raw picture at one level, with `centre` in the centre window
 // (45..55 % of both sides).
-void Fill(DibBuffer& b, int level, int centre)
-{
+void Fill(DibBuffer& b, int level, int centre) {
     for (int y = 0; y < b.height; ++y) {
         for (int x = 0; x < b.width; ++x) {
             const bool inCentre = x >= 45 && x < 55 && y >= 36 && y < 44;
@@ -40,8 +39,7 @@ void Fill(DibBuffer& b, int level, int centre)
 
 class AutoExposure : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
         m_camera = &m_rig.Add(0);
         s.m_device = new CVidlynQM7720USB3Sdk;
@@ -52,8 +50,7 @@ protected:
     void TearDown() override { DeleteDiskEnum(); }
 
     // Runs the step until it measures (at most three frames) and returns its result.
-    int Measure(DibBuffer* frame)
-    {
+    int Measure(DibBuffer* frame) {
         for (int i = 0; i < 3; ++i) {
             if (s.RegulateExposure(frame) == 1) {
                 return 1;
@@ -62,8 +59,7 @@ protected:
         return 0;
     }
 
-    Writes NewWrites()
-    {
+    Writes NewWrites() {
         const Writes all = m_camera->RegisterWrites();
         Writes fresh(all.begin() + static_cast<std::ptrdiff_t>(m_before), all.end());
         m_before = all.size();
@@ -77,8 +73,7 @@ protected:
     CVidlyn s;
 };
 
-TEST_F(AutoExposure, OffReportsCodeZeroOnEveryFrame)
-{
+TEST_F(AutoExposure, OffReportsCodeZeroOnEveryFrame) {
     sdktest::MessageWindow window;
     s.m_notifyWnd = window.get();
     s.pushError(5);
@@ -98,8 +93,7 @@ TEST_F(AutoExposure, OffReportsCodeZeroOnEveryFrame)
     EXPECT_TRUE(NewWrites().empty());
 }
 
-TEST_F(AutoExposure, NothingToMeasureReportsCode9)
-{
+TEST_F(AutoExposure, NothingToMeasureReportsCode9) {
     s.m_analog.m_autoIris = 1;
     EXPECT_EQ(s.RegulateExposure(nullptr), 0);
     DibBuffer empty;
@@ -113,8 +107,7 @@ TEST_F(AutoExposure, NothingToMeasureReportsCode9)
     EXPECT_EQ(noCamera.popError(), 9);
 }
 
-TEST_F(AutoExposure, MeasuresEveryThirdFrame)
-{
+TEST_F(AutoExposure, MeasuresEveryThirdFrame) {
     s.m_analog.m_autoIris = 2;
     s.m_analog.m_globalGain = 100;
     Fill(m_frame, 120, 120);  // nothing to correct
@@ -133,8 +126,7 @@ TEST_F(AutoExposure, MeasuresEveryThirdFrame)
     EXPECT_TRUE(NewWrites().empty());
 }
 
-TEST_F(AutoExposure, DarkSceneRaisesGainOrShortensTheExposureValue)
-{
+TEST_F(AutoExposure, DarkSceneRaisesGainOrShortensTheExposureValue) {
     // Mean 30 everywhere: factor 1.1 + 4 x 0.1 = 1.5.
     Fill(m_frame, 30, 30);
     s.m_analog.m_autoIris = 2;
@@ -160,8 +152,7 @@ TEST_F(AutoExposure, DarkSceneRaisesGainOrShortensTheExposureValue)
     EXPECT_EQ(NewWrites(), (Writes{{0x2004, 1333}}));
 }
 
-TEST_F(AutoExposure, GainZeroStartsAtFourThenGrows)
-{
+TEST_F(AutoExposure, GainZeroStartsAtFourThenGrows) {
     Fill(m_frame, 30, 30);
     s.m_analog.m_autoIris = 2;
     s.m_analog.m_globalGain = 0;
@@ -175,8 +166,7 @@ TEST_F(AutoExposure, GainZeroStartsAtFourThenGrows)
     EXPECT_EQ(m_camera->Register(0x0005), 1023);
 }
 
-TEST_F(AutoExposure, BrightSceneIsLimitedByTheReadout)
-{
+TEST_F(AutoExposure, BrightSceneIsLimitedByTheReadout) {
     // Mean 250: factor 0.85 - 4 x 0.15 = 0.25.
     Fill(m_frame, 250, 250);
     s.m_analog.m_autoIris = 1;
@@ -199,12 +189,11 @@ TEST_F(AutoExposure, BrightSceneIsLimitedByTheReadout)
     EXPECT_EQ(s.m_analog.m_globalGain, 25);
 }
 
-TEST_F(AutoExposure, RunsFirstInTheConversionOnTheRawPicture)
-{
+TEST_F(AutoExposure, RunsFirstInTheConversionOnTheRawPicture) {
     // The source picture of the colour type is measured before it is mirrored
     // or demosaiced: a dark 24-bit session regulates from m_dib8.
-    for (DibBuffer** b : {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy,
-                          &s.m_dibDisplay}) {
+    for (DibBuffer** b :
+         {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy, &s.m_dibDisplay}) {
         *b = new DibBuffer;
     }
     s.m_colorType = 2;

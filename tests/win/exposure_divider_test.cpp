@@ -13,8 +13,7 @@
 
 namespace {
 
-TEST(ExposureDivider, FromProcessStartEveryThirdFrameOfAllSessionsIsMeasured)
-{
+TEST(ExposureDivider, FromProcessStartEveryThirdFrameOfAllSessionsIsMeasured) {
     DibBuffer dark;
     ASSERT_EQ(dark.Create(64, 48, 8), 1);
     std::memset(dark.bits, 30, static_cast<size_t>(dark.stride) * dark.height);
