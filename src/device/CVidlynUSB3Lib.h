@@ -93,7 +93,8 @@ public:
 
     // --- non-virtual helpers ---
     // Bytes that CopyLatestFrame and FinishCapture write: (width / d) x (height / d),
-    // without the rounding to whole sectors of GetRawFrameSize.
+    // without the rounding to whole sectors of GetRawFrameSize. While a transfer is
+    // set up, the size it was started with.
     uint32_t GetFrameCopySize() const;
     bool IsOpen() const { return m_disk != INVALID_HANDLE_VALUE; }
     int32_t GetTransferState() const { return m_transferState.load(); }
@@ -132,7 +133,7 @@ public:
     // --- fields, in order ---
     HANDLE m_disk = INVALID_HANDLE_VALUE;
     uint16_t m_productId = 0;
-    int32_t m_timeout = 3000;
+    std::atomic<int32_t> m_timeout{3000};  // read by the transfer thread
     std::atomic<float> m_measuredFps{0.0f};
     int32_t m_formatX = 0;
     int32_t m_formatY = 0;

@@ -13,6 +13,7 @@
 using namespace vidlyn::sector;
 
 uint32_t CVidlynUSB3Lib::GetFrameCopySize() const {
+    if (m_slots[0].data) return ActiveCopySize();  // a transfer keeps the size it started with
     const int d = SubsampleDivisor(m_subSample);
     return static_cast<uint32_t>(m_frameWidth / d) * static_cast<uint32_t>(m_frameHeight / d);
 }

@@ -2,6 +2,7 @@
 // pause at a frame boundary, stop, failures, and a long stream of whole frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -356,4 +357,25 @@ TEST_F(DeviceTransferTest, LongStreamDeliversWholeFramesInOrder) {
     }
     EXPECT_EQ(300, delivered);
     device->StopStream();
+}
+
+TEST_F(DeviceTransferTest, FormatChangeDuringStreamKeepsTheTransferGeometry) {
+    ASSERT_EQ(0, device->StartStream());
+    ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() >= 2; }));
+    const uint32_t size = device->GetFrameCopySize();
+    ASSERT_EQ(612u * 408u, size);
+    // A larger readout is asked for while the slots hold the small one.
+    ASSERT_EQ(0, device->SetFormat(0, 0, 4896, 3264, 2));
+    EXPECT_EQ(998912u, device->GetRawFrameSize());
+    EXPECT_EQ(size, device->GetFrameCopySize()) << "the running transfer keeps its size";
+    const int counter = device->m_frameCounter.load();
+    ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() > counter + 2; }));
+    std::vector<uint8_t> frame(size + 4096, 0xE7);
+    ASSERT_EQ(0, device->CopyLatestFrame(frame.data()));
+    EXPECT_TRUE(std::all_of(frame.begin() + size, frame.end(), [](uint8_t v) { return v == 0xE7; }))
+        << "nothing is written past the frame";
+    frame.resize(size);
+    EXPECT_EQ(Expected(CameraModel::DecodeFrameNumber(frame.data())), frame);
+    device->StopStream();
+    EXPECT_EQ(998784u, device->GetFrameCopySize());
 }
