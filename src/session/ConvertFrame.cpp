@@ -159,11 +159,20 @@ void CVidlyn::ConvertFrame() {
                 m_dib8->Convert(KernelGrayFromColor, m_dib24, nullptr, 0, 0, 0, 0);
             }
             break;
-        case 2: Demosaic(m_dib24, m_dib8); break;
-        case 3: Demosaic(m_dib32, m_dib8); break;
-        case 4: Demosaic(m_dib48, m_dib16); break;
-        case 5: Demosaic(m_dib64, m_dib16); break;
-        default: break;
+        case 2:
+            Demosaic(m_dib24, m_dib8);
+            break;
+        case 3:
+            Demosaic(m_dib32, m_dib8);
+            break;
+        case 4:
+            Demosaic(m_dib48, m_dib16);
+            break;
+        case 5:
+            Demosaic(m_dib64, m_dib16);
+            break;
+        default:
+            break;
     }
 
     DibBuffer* out = OutputBuffer();

@@ -9,6 +9,7 @@
 // run in place; a capture area smaller than the delivered frame at 8 bits
 // lands in the session's staging block and is cut out from there.
 #include "session/FramePlacement.h"
+
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
 #include "session/pixel/PlacementKernels.h"

@@ -67,11 +67,14 @@ DibBuffer* CVidlyn::SourceBuffer() const {
     switch (m_colorType.load()) {
         case 0:
         case 2:
-        case 3: return m_dib8;
+        case 3:
+            return m_dib8;
         case 1:
         case 4:
-        case 5: return m_dib16;
-        default: return nullptr;
+        case 5:
+            return m_dib16;
+        default:
+            return nullptr;
     }
 }
 

@@ -87,9 +87,12 @@ public:
 // Level per colour class of the test scene.
 int Scene(BayerClass c) {
     switch (c) {
-        case BayerClass::Red: return 200;
-        case BayerClass::Blue: return 40;
-        default: return 100;
+        case BayerClass::Red:
+            return 200;
+        case BayerClass::Blue:
+            return 40;
+        default:
+            return 100;
     }
 }
 
@@ -129,8 +132,7 @@ void CheckHalves(FramePath& p, bool horizontal, bool brightFirst) {
         for (int x = 0; x < w; ++x) {
             const int pos = horizontal ? x : y;
             const int half = (horizontal ? w : h) / 2;
-            if (pos >= half - 2 && pos < half + 2)
-                continue;  // the interpolation crosses the edge here
+            if (pos >= half - 2 && pos < half + 2) continue;  // the interpolation crosses the edge here
             const bool bright = (pos < half) == brightFirst;
             const int k = (bright ? 2 : 1) * unit;
             ASSERT_EQ(FramePath::At(out, x, y, 2), 100 * k) << "red at " << x << "," << y;
@@ -198,8 +200,7 @@ TEST(ConvertFrame, GrayModes) {
     p.FillMosaic([](BayerClass c, int, int) { return c == BayerClass::Red ? 255 : 0; });
     p.session.ConvertFrame();
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 10; ++x)
-            ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 76) << x << "," << y;
+        for (int x = 0; x < 10; ++x) ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 76) << x << "," << y;
     }
 
     // Mode 1: gain 128 and offset -255 make everything black.
@@ -209,8 +210,7 @@ TEST(ConvertFrame, GrayModes) {
     p.FillMosaic([](BayerClass, int x, int y) { return (x * 37 + y * 11) & 255; });
     p.session.ConvertFrame();
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 10; ++x)
-            ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 0);
+        for (int x = 0; x < 10; ++x) ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 0);
     }
 }
 
@@ -220,10 +220,14 @@ TEST(ConvertFrame, AutomaticGrayGainEvensOutTheSites) {
     a.m_grayMode = 1;
     auto scene = [](BayerClass c, int, int) {
         switch (c) {
-            case BayerClass::Green1: return 100;
-            case BayerClass::Blue: return 50;
-            case BayerClass::Green2: return 80;
-            default: return 200;
+            case BayerClass::Green1:
+                return 100;
+            case BayerClass::Blue:
+                return 50;
+            case BayerClass::Green2:
+                return 80;
+            default:
+                return 200;
         }
     };
     // Once: measured on this frame, then the count is used up.
@@ -236,8 +240,7 @@ TEST(ConvertFrame, AutomaticGrayGainEvensOutTheSites) {
     EXPECT_EQ(a.m_grayGainB, 64);  // red sites
     EXPECT_EQ(a.m_grayAutoGainFrames, 0);
     for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 12; ++x)
-            ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 100);
+        for (int x = 0; x < 12; ++x) ASSERT_EQ(FramePath::At(p.session.m_dib8, x, y, 0), 100);
     }
     a.m_grayGainR = 128;
     p.FillMosaic(scene);
@@ -359,9 +362,12 @@ TEST(ConvertFrame, AutomaticWhiteBalance) {
     ImageAdjustBlock& a = p.session.m_adjust;
     auto scene = [](BayerClass c, int, int) {
         switch (c) {
-            case BayerClass::Blue: return 50;
-            case BayerClass::Red: return 20;  // 500 %: limited to 400
-            default: return 100;
+            case BayerClass::Blue:
+                return 50;
+            case BayerClass::Red:
+                return 20;  // 500 %: limited to 400
+            default:
+                return 100;
         }
     };
     a.m_bayerGainAuto = 1;
