@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
@@ -133,6 +134,23 @@ TEST(Contrast, Tables) {
             const std::vector<int> ref = RefContrast(maxValue, c);
             for (int v = 0; v <= maxValue; ++v) ASSERT_EQ(table[v], ref[v]) << c << " " << v;
         }
+}
+
+TEST(Tables, ParametersOutsideTheirRangesStayInRange) {
+    std::vector<uint16_t> t(1024);
+    for (int maxValue : {255, 1023})
+        for (int v : {INT32_MIN, -100000, 100000, INT32_MAX}) {
+            BuildGammaTable(t.data(), maxValue, v);
+            BuildContrastTable(t.data(), maxValue, v);
+            for (int i = 0; i <= maxValue; ++i) ASSERT_LE(t[i], maxValue);
+            BuildBrightnessTable(t.data(), maxValue, v);
+            for (int i = 0; i <= maxValue; ++i) ASSERT_LE(t[i], maxValue);
+            std::vector<int16_t> d(2 * maxValue + 1);
+            BuildSharpnessTable(d.data(), maxValue, v);
+        }
+    uint8_t b = 10, g = 20, r = 30;
+    HueSaturationPixel(b, g, r, INT32_MIN, INT32_MAX);
+    HueSaturationPixel(b, g, r, INT32_MAX, INT32_MIN);
 }
 
 // ---- brightness and the table kernel -------------------------------------------

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "PixelTestUtil.h"
 #include "session/pixel/GrayKernels.h"
@@ -74,6 +75,17 @@ TEST(GrayCorrection, MatchesTheReferenceOnOddSizes) {
                 for (int x = 0; x < size.w; ++x)
                     ASSERT_EQ(dst.get8(x, y), RefCorrect(src.get8(x, y), p, Site(p.mode, x, y)));
         }
+}
+
+TEST(GrayCorrection, ParametersOutsideTheirRangesStillClip) {
+    Image img(4, 2, 1);
+    img.fill(200);
+    const GrayParams p{0, INT32_MAX, INT32_MIN, 0, 128, INT32_MAX, 0, INT32_MIN, 300};
+    testutil::RunInPlace(KernelGrayCorrection, img, reinterpret_cast<intptr_t>(&p));
+    EXPECT_EQ(img.get8(1, 0), 255);  // blue site
+    EXPECT_EQ(img.get8(0, 0), 0);    // first green
+    EXPECT_EQ(img.get8(1, 1), 0);    // second green
+    EXPECT_EQ(img.get8(0, 1), 255);  // red site
 }
 
 TEST(GrayGains, RatiosToTheFirstGreenIgnoringBlackAndSaturatedSites) {

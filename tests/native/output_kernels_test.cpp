@@ -187,7 +187,7 @@ void ScaleReference(Image& dst, const Image& src, const PixRect& e, const PixRec
 }
 
 TEST(OutputKernels, StretchKernelsPickTheNearestPixelRowsReversed) {
-    const testutil::Size sizes[] = {{1, 1}, {2, 3}, {5, 4}, {17, 9}, {640, 3}, {3, 480}};
+    const testutil::Size sizes[] = {{1, 1}, {2, 3}, {5, 4}, {17, 9}, {640, 3}, {3, 480}, {4897, 3}};
     for (const auto& s : sizes) {
         for (const auto& d : sizes) {
             struct {

@@ -40,8 +40,8 @@ void BuildGammaTable(uint16_t* table, int maxValue, int gamma) {
 }
 
 void BuildContrastTable(uint16_t* table, int maxValue, int contrast) {
-    const int half = (maxValue + 1) / 2;         // 128 or 512
-    const int c = std::min(contrast, half - 1);  // keeps the slope finite
+    const int half = (maxValue + 1) / 2;                   // 128 or 512
+    const int c = std::clamp(contrast, -65536, half - 1);  // keeps the slope finite and positive
     const double slope = (maxValue + 1) / (2.0 * (half - c));
     for (int v = 0; v <= maxValue; ++v) {
         int t;

@@ -39,7 +39,7 @@ int KernelGrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int
         int gain = 128, offset = 0;
         ClassGainOffset(p, static_cast<BayerClass>(c), gain, offset);
         for (int v = 0; v < 256; ++v)
-            table[c][v] = static_cast<uint8_t>(std::clamp(static_cast<int>(int64_t{v} * gain / 128) + offset, 0, 255));
+            table[c][v] = static_cast<uint8_t>(std::clamp<int64_t>(int64_t{v} * gain / 128 + offset, 0, 255));
     }
     const int phase = p.mode & 3;
     int y = 0;
