@@ -160,6 +160,4 @@ int CVidlynQM7720USB3Sdk::GetExposure(int* value) {
     return 1;
 }
 
-int CVidlynQM7720USB3Sdk::RealExposureTime(int e) {
-    return static_cast<int>(((3335 - e) * 2775.0 + 578.0) * 0.03125);
-}
+int CVidlynQM7720USB3Sdk::RealExposureTime(int e) { return static_cast<int>(((3335 - e) * 2775.0 + 578.0) * 0.03125); }

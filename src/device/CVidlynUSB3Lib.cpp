@@ -77,8 +77,7 @@ void CVidlynUSB3Lib::EnumDevices(const char* modelCode) {
         ERROR_SUCCESS) {
         DWORD count = 0;
         DWORD size = sizeof(count);
-        if (RegQueryValueExA(key, "Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) ==
-            ERROR_SUCCESS) {
+        if (RegQueryValueExA(key, "Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) == ERROR_SUCCESS) {
             for (DWORD i = 0; i < count; ++i) {
                 char name[64] = {};
                 std::snprintf(name, sizeof(name), "%d", static_cast<int>(i));
@@ -121,10 +120,9 @@ int CVidlynUSB3Lib::OpenDevice() {
         if (disk == INVALID_HANDLE_VALUE) continue;
         m_disk = disk;
         uint8_t status[kSectorSize] = {};
-        const bool camera = SeekRead(kStatusOffset, status, kSectorSize) &&
-                            std::memcmp(status, kIdentity, kIdentityLength) == 0 &&
-                            status[kProductIdLow] == (m_productId & 0xFF) &&
-                            status[kProductIdHigh] == (m_productId >> 8);
+        const bool camera =
+            SeekRead(kStatusOffset, status, kSectorSize) && std::memcmp(status, kIdentity, kIdentityLength) == 0 &&
+            status[kProductIdLow] == (m_productId & 0xFF) && status[kProductIdHigh] == (m_productId >> 8);
         if (camera && matches == m_deviceIndex) return 1;
         if (camera) ++matches;
         RawDisk().Close(m_disk);

@@ -34,8 +34,8 @@ public:
     static constexpr int kCopyFailed = 1;
 
     struct FrameSlot {
-        uint8_t* data = nullptr;            // GetRawFrameSize() bytes while a transfer is set up
-        std::atomic<int32_t> number{0};     // 0 = empty or being written
+        uint8_t* data = nullptr;         // GetRawFrameSize() bytes while a transfer is set up
+        std::atomic<int32_t> number{0};  // 0 = empty or being written
     };
 
     CVidlynUSB3Lib();

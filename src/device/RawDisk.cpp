@@ -7,8 +7,8 @@
 HANDLE Win32RawDisk::Open(int drive) {
     char name[256] = {};
     std::snprintf(name, sizeof(name), "\\\\.\\PhysicalDrive%d", drive);
-    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, 0, nullptr);
+    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       0, nullptr);
 }
 
 bool Win32RawDisk::Seek(HANDLE disk, uint32_t offset) {

@@ -12,13 +12,13 @@ constexpr uint32_t kCommandOffset = 0x20200;  // command sector, written
 constexpr uint32_t kImageOffset = 0x20400;    // raw frame, read
 
 // Status sector bytes.
-constexpr uint32_t kIdentityLength = 21;                   // only these bytes are compared
-constexpr char kIdentity[] = "NORVEX USB 3.0 Camera";      // 21 characters
+constexpr uint32_t kIdentityLength = 21;               // only these bytes are compared
+constexpr char kIdentity[] = "NORVEX USB 3.0 Camera";  // 21 characters
 constexpr char kIdentityFull[] = "NORVEX USB 3.0 Camera V1.0";
 constexpr uint32_t kProductIdLow = 26;
 constexpr uint32_t kProductIdHigh = 27;
-constexpr uint32_t kReadyFlag = 256;  // exactly 1: a frame can be read
-constexpr uint32_t kReadAnswer = 257; // answer byte of the last 0x21 command
+constexpr uint32_t kReadyFlag = 256;   // exactly 1: a frame can be read
+constexpr uint32_t kReadAnswer = 257;  // answer byte of the last 0x21 command
 
 // Command codes (byte 0 of the command sector).
 constexpr uint8_t kCmdStart = 0x10;

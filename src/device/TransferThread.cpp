@@ -1,13 +1,14 @@
 // The transfer thread of CVidlynUSB3Lib: raw frames from the camera into a ring
 // of three slots, the two ways of taking them (newest frame of a stream, one
 // captured frame) and the frame boundary at which register writes may be sent.
-#include "device/CVidlynUSB3Lib.h"
-
+#include <windows.h>
+// timeGetTime needs the Windows types first.
 #include <mmsystem.h>
 
 #include <cstring>
 #include <new>
 
+#include "device/CVidlynUSB3Lib.h"
 #include "device/SectorLayout.h"
 
 using namespace vidlyn::sector;

@@ -27,9 +27,9 @@ public:
     bool Write(HANDLE disk, const void* buffer, uint32_t length) override;
     void Close(HANDLE disk) override;
 
-    int OpenHandles() const;                 // handles opened and not yet closed
+    int OpenHandles() const;  // handles opened and not yet closed
     int OpenHandles(int drive) const;
-    std::vector<int> OpenAttempts() const;   // every drive number asked for, in order
+    std::vector<int> OpenAttempts() const;  // every drive number asked for, in order
     void ClearOpenAttempts();
 
 private:

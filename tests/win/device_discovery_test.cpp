@@ -38,8 +38,7 @@ TEST(DeviceDiscoveryTest, DiskListMatchingRules) {
     CameraRig rig;
     const std::string good = CameraEnumEntry("QM7720E", 1);
     ASSERT_TRUE(WriteDiskEnum({
-        good,
-        CameraEnumEntry("QM7720E", 2),
+        good, CameraEnumEntry("QM7720E", 2),
         "USBSTOR\\Disk&Ven_NORVEX&Prod_USB3.0_QM7720E_DS&Rev_1.00\\1&0",  // capital DS anywhere
         "USBSTOR\\Disk&Ven_norvex&Prod_USB3.0_QM7720E&Rev_1.00\\1&0",     // maker in lower case
         "USBSTOR\\Disk&Ven_NORVEX&Prod_USB3.0_QM7720F&Rev_1.00\\1&0",     // another model

@@ -26,9 +26,7 @@ CameraModel::CameraModel(const CameraSettings& settings) : m_settings(settings) 
     m_words[sector::kRegExposure] = kDefaultExposure;
 }
 
-uint64_t CameraModel::DiskSize() {
-    return kImageOffset + sector::RawFrameBytes(kSensorWidth, kSensorHeight, 0);
-}
+uint64_t CameraModel::DiskSize() { return kImageOffset + sector::RawFrameBytes(kSensorWidth, kSensorHeight, 0); }
 
 // --- faults and log ---
 
@@ -234,33 +232,33 @@ bool CameraModel::WriteAt(uint64_t offset, const void* buffer, uint32_t length) 
 void CameraModel::Command(const uint8_t* sector) {
     const uint16_t address = static_cast<uint16_t>(sector[1] << 8 | sector[2]);
     switch (sector[0]) {
-    case sector::kCmdStart:
-        m_started = true;
-        m_raw.clear();
-        m_nextDue = Clock::now();
-        ScheduleNextFrame();
-        break;
-    case sector::kCmdWriteRegister:
-        // Byte 1 = 0 opens a two-phase write (bytes 2..3 the address); byte 1 = 1
-        // completes it (bytes 2..3 the value). Anything else is a byte-form write
-        // to the address in bytes 1..2. A byte-form write to 0x00xx or 0x01xx
-        // cannot be told from a phase sector; this model never sees one from the library.
-        if (sector[1] == sector::kPhaseAddress) {
-            m_pendingAddress = static_cast<uint16_t>(sector[2] << 8 | sector[3]);
-        } else if (sector[1] == sector::kPhaseValue && m_pendingAddress) {
-            const uint16_t value = static_cast<uint16_t>(sector[2] << 8 | sector[3]);
-            m_words[*m_pendingAddress] = value;
-            m_registerWrites.emplace_back(*m_pendingAddress, value);
-            m_pendingAddress.reset();
-        } else {
-            m_bytes[address] = sector[3];
-        }
-        break;
-    case sector::kCmdReadRegister:
-        m_readAnswer = m_bytes[address];
-        break;
-    default:
-        break;
+        case sector::kCmdStart:
+            m_started = true;
+            m_raw.clear();
+            m_nextDue = Clock::now();
+            ScheduleNextFrame();
+            break;
+        case sector::kCmdWriteRegister:
+            // Byte 1 = 0 opens a two-phase write (bytes 2..3 the address); byte 1 = 1
+            // completes it (bytes 2..3 the value). Anything else is a byte-form write
+            // to the address in bytes 1..2. A byte-form write to 0x00xx or 0x01xx
+            // cannot be told from a phase sector; this model never sees one from the library.
+            if (sector[1] == sector::kPhaseAddress) {
+                m_pendingAddress = static_cast<uint16_t>(sector[2] << 8 | sector[3]);
+            } else if (sector[1] == sector::kPhaseValue && m_pendingAddress) {
+                const uint16_t value = static_cast<uint16_t>(sector[2] << 8 | sector[3]);
+                m_words[*m_pendingAddress] = value;
+                m_registerWrites.emplace_back(*m_pendingAddress, value);
+                m_pendingAddress.reset();
+            } else {
+                m_bytes[address] = sector[3];
+            }
+            break;
+        case sector::kCmdReadRegister:
+            m_readAnswer = m_bytes[address];
+            break;
+        default:
+            break;
     }
 }
 

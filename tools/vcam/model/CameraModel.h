@@ -112,7 +112,7 @@ public:
     // --- transaction log (the most recent entries; totals never wrap) ---
     std::vector<Transaction> Log() const;
     void ClearLog();
-    uint64_t CountReads(uint64_t offset) const;   // since the last ClearLog
+    uint64_t CountReads(uint64_t offset) const;  // since the last ClearLog
     uint64_t CountWrites(uint64_t offset) const;
 
 private:
@@ -145,9 +145,9 @@ private:
     Clock::time_point m_nextDue{};
     int m_pollsLeft = 0;
     bool m_ready = false;
-    uint32_t m_frameNumber = 0;     // last frame latched
+    uint32_t m_frameNumber = 0;  // last frame latched
     uint32_t m_delivered = 0;
-    std::vector<uint8_t> m_raw;     // the latched frame as sent
+    std::vector<uint8_t> m_raw;  // the latched frame as sent
 
     std::deque<Transaction> m_log;
     std::map<std::pair<DiskOp, uint64_t>, uint64_t> m_counts;
