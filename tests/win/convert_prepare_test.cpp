@@ -267,14 +267,18 @@ TEST_F(Prepare, CapturedFrameIsCutOutWidenedAndMirrored) {
     }
 }
 
-TEST_F(Prepare, WholeFramePlacedInPlace) {
+TEST_F(Prepare, FramesThatFitArePlacedInPlace) {
     vidlyn::vcam::CameraSettings settings = m_camera->Settings();
     settings.subsampleDivisor = 4;
     m_camera->SetSettings(settings);
     s.m_subSample = 2;
-    for (int type : {2, 5}) {
-        SCOPED_TRACE(testing::Message() << "colour type " << type);
+    // The whole frame at 8 and 16 bits, and one column less at 8 bits: 1223
+    // pixels in rows of 1224 bytes hold the frame, which is then cut and spread.
+    const int cases[][2] = {{2, 1224}, {5, 1224}, {0, 1223}};
+    for (const auto& [type, width] : cases) {
+        SCOPED_TRACE(testing::Message() << "colour type " << type << ", width " << width);
         s.m_colorType = type;
+        s.m_width = 4 * width;
         ASSERT_EQ(s.PrepareAcquisition(), 1);
         const DibBuffer* src = s.SourceBuffer();
         ASSERT_EQ(s.FrameLanding(s.m_device->GetFrameCopySize()), src->bits);
@@ -282,7 +286,7 @@ TEST_F(Prepare, WholeFramePlacedInPlace) {
         ASSERT_EQ(picture.size(), 1224u * 816u);
         for (int y = 0; y < 816; y += 5) {
             const uint8_t* row = src->bits + static_cast<size_t>(y) * src->stride;
-            for (int x = 0; x < 1224; ++x) {
+            for (int x = 0; x < width; ++x) {
                 const int expected = picture[static_cast<size_t>(y) * 1224 + x];
                 const int got = type == 5 ? reinterpret_cast<const uint16_t*>(row)[x] : row[x];
                 ASSERT_EQ(got, type == 5 ? expected << 2 : expected) << x << "," << y;
