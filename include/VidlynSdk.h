@@ -52,16 +52,16 @@ extern "C" {
 
 /* ---- Error codes (Vidlyn_GetLastError, lParam of VIDLYN_MSG_ERROR) ------- */
 
-#define VIDLYN_ERR_NONE 0              /* no failure (automatic exposure step while auto iris is off) */
-#define VIDLYN_ERR_NO_CAMERA 1         /* no camera, or the operation is not allowed in this state */
-#define VIDLYN_ERR_CAMERA_NOT_FOUND 2  /* the selected camera index is not valid or cannot be opened */
-#define VIDLYN_ERR_THREAD 3            /* a worker thread or its event could not be created */
-#define VIDLYN_ERR_PREVIEW_WINDOW 4    /* the preview window or its drawing context could not be made */
-#define VIDLYN_ERR_MEMORY 5            /* out of memory, frame buffer missing or caller's buffer too small */
-#define VIDLYN_ERR_STREAM_COMMAND 6    /* the camera refused to start or stop streaming, or a register write */
-#define VIDLYN_ERR_CAPTURE_AREA 7      /* capture area (width, height, start, subsampling) is invalid */
-#define VIDLYN_ERR_TRANSFER 8          /* a frame could not be transferred from the camera */
-#define VIDLYN_ERR_INVALID_ARGUMENT 9  /* an argument is out of range or a pointer is null */
+#define VIDLYN_ERR_NONE 0             /* no failure (automatic exposure step while auto iris is off) */
+#define VIDLYN_ERR_NO_CAMERA 1        /* no camera, or the operation is not allowed in this state */
+#define VIDLYN_ERR_CAMERA_NOT_FOUND 2 /* the selected camera index is not valid or cannot be opened */
+#define VIDLYN_ERR_THREAD 3           /* a worker thread or its event could not be created */
+#define VIDLYN_ERR_PREVIEW_WINDOW 4   /* the preview window or its drawing context could not be made */
+#define VIDLYN_ERR_MEMORY 5           /* out of memory, frame buffer missing or caller's buffer too small */
+#define VIDLYN_ERR_STREAM_COMMAND 6   /* the camera refused to start or stop streaming, or a register write */
+#define VIDLYN_ERR_CAPTURE_AREA 7     /* capture area (width, height, start, subsampling) is invalid */
+#define VIDLYN_ERR_TRANSFER 8         /* a frame could not be transferred from the camera */
+#define VIDLYN_ERR_INVALID_ARGUMENT 9 /* an argument is out of range or a pointer is null */
 /* code 10 is never reported */
 #define VIDLYN_ERR_NOT_SUPPORTED 11    /* the function is not supported by this camera */
 #define VIDLYN_ERR_SETTINGS 12         /* stored settings missing (also on first start) or file name failure */
@@ -277,59 +277,59 @@ VIDLYN_API int Vidlyn_Trigger(int handle);
 
 /* ---- Named shortcuts of Vidlyn_SetFilterValue / Vidlyn_GetFilterValue ---- */
 
-VIDLYN_API int Vidlyn_SetBrightness(int handle, int value);          /* id 1 */
+VIDLYN_API int Vidlyn_SetBrightness(int handle, int value); /* id 1 */
 VIDLYN_API int Vidlyn_GetBrightness(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetContrast(int handle, int value);            /* id 2 */
+VIDLYN_API int Vidlyn_SetContrast(int handle, int value); /* id 2 */
 VIDLYN_API int Vidlyn_GetContrast(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetHue(int handle, int value);                 /* id 3 */
+VIDLYN_API int Vidlyn_SetHue(int handle, int value); /* id 3 */
 VIDLYN_API int Vidlyn_GetHue(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetSaturation(int handle, int value);          /* id 4 */
+VIDLYN_API int Vidlyn_SetSaturation(int handle, int value); /* id 4 */
 VIDLYN_API int Vidlyn_GetSaturation(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetSharpness(int handle, int value);           /* id 5 */
+VIDLYN_API int Vidlyn_SetSharpness(int handle, int value); /* id 5 */
 VIDLYN_API int Vidlyn_GetSharpness(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetBayerGainRGB(int handle, int value);        /* id 6 */
+VIDLYN_API int Vidlyn_SetBayerGainRGB(int handle, int value); /* id 6 */
 VIDLYN_API int Vidlyn_GetBayerGainRGB(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetBayerGainRed(int handle, int value);        /* id 7 */
+VIDLYN_API int Vidlyn_SetBayerGainRed(int handle, int value); /* id 7 */
 VIDLYN_API int Vidlyn_GetBayerGainRed(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetBayerGainGreen(int handle, int value);      /* id 8 */
+VIDLYN_API int Vidlyn_SetBayerGainGreen(int handle, int value); /* id 8 */
 VIDLYN_API int Vidlyn_GetBayerGainGreen(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetBayerGainBlue(int handle, int value);       /* id 9 */
+VIDLYN_API int Vidlyn_SetBayerGainBlue(int handle, int value); /* id 9 */
 VIDLYN_API int Vidlyn_GetBayerGainBlue(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetBayerGainAuto(int handle, int value);       /* id 10 */
+VIDLYN_API int Vidlyn_SetBayerGainAuto(int handle, int value); /* id 10 */
 VIDLYN_API int Vidlyn_GetBayerGainAuto(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGamma(int handle, int value);               /* id 11 */
+VIDLYN_API int Vidlyn_SetGamma(int handle, int value); /* id 11 */
 VIDLYN_API int Vidlyn_GetGamma(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetBayerMode(int handle, int value);           /* id 12 */
+VIDLYN_API int Vidlyn_SetBayerMode(int handle, int value); /* id 12 */
 VIDLYN_API int Vidlyn_GetBayerMode(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGlobalGain(int handle, int value);          /* id 13 */
+VIDLYN_API int Vidlyn_SetGlobalGain(int handle, int value); /* id 13 */
 VIDLYN_API int Vidlyn_GetGlobalGain(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetColorGainRed(int handle, int value);        /* id 14 */
+VIDLYN_API int Vidlyn_SetColorGainRed(int handle, int value); /* id 14 */
 VIDLYN_API int Vidlyn_GetColorGainRed(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetColorGainGreen1(int handle, int value);     /* id 15 */
+VIDLYN_API int Vidlyn_SetColorGainGreen1(int handle, int value); /* id 15 */
 VIDLYN_API int Vidlyn_GetColorGainGreen1(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetColorGainGreen2(int handle, int value);     /* id 16 */
+VIDLYN_API int Vidlyn_SetColorGainGreen2(int handle, int value); /* id 16 */
 VIDLYN_API int Vidlyn_GetColorGainGreen2(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetColorGainBlue(int handle, int value);       /* id 17 */
+VIDLYN_API int Vidlyn_SetColorGainBlue(int handle, int value); /* id 17 */
 VIDLYN_API int Vidlyn_GetColorGainBlue(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetExposureTime(int handle, int value);        /* id 18 */
-VIDLYN_API int Vidlyn_GetExposureTime(int handle, int* ok);          /* waits 120 ms */
-VIDLYN_API int Vidlyn_SetGrayMode(int handle, int value);            /* id 19 */
+VIDLYN_API int Vidlyn_SetExposureTime(int handle, int value); /* id 18 */
+VIDLYN_API int Vidlyn_GetExposureTime(int handle, int* ok);   /* waits 120 ms */
+VIDLYN_API int Vidlyn_SetGrayMode(int handle, int value);     /* id 19 */
 VIDLYN_API int Vidlyn_GetGrayMode(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayGainR(int handle, int value);           /* id 20 */
+VIDLYN_API int Vidlyn_SetGrayGainR(int handle, int value); /* id 20 */
 VIDLYN_API int Vidlyn_GetGrayGainR(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayGainG1(int handle, int value);          /* id 21 */
+VIDLYN_API int Vidlyn_SetGrayGainG1(int handle, int value); /* id 21 */
 VIDLYN_API int Vidlyn_GetGrayGainG1(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayGainG2(int handle, int value);          /* id 22 */
+VIDLYN_API int Vidlyn_SetGrayGainG2(int handle, int value); /* id 22 */
 VIDLYN_API int Vidlyn_GetGrayGainG2(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayGainB(int handle, int value);           /* id 23 */
+VIDLYN_API int Vidlyn_SetGrayGainB(int handle, int value); /* id 23 */
 VIDLYN_API int Vidlyn_GetGrayGainB(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayOffsetR(int handle, int value);         /* id 24 */
+VIDLYN_API int Vidlyn_SetGrayOffsetR(int handle, int value); /* id 24 */
 VIDLYN_API int Vidlyn_GetGrayOffsetR(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayOffsetG1(int handle, int value);        /* id 25 */
+VIDLYN_API int Vidlyn_SetGrayOffsetG1(int handle, int value); /* id 25 */
 VIDLYN_API int Vidlyn_GetGrayOffsetG1(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayOffsetG2(int handle, int value);        /* id 26 */
+VIDLYN_API int Vidlyn_SetGrayOffsetG2(int handle, int value); /* id 26 */
 VIDLYN_API int Vidlyn_GetGrayOffsetG2(int handle, int* ok);
-VIDLYN_API int Vidlyn_SetGrayOffsetB(int handle, int value);         /* id 27 */
+VIDLYN_API int Vidlyn_SetGrayOffsetB(int handle, int value); /* id 27 */
 VIDLYN_API int Vidlyn_GetGrayOffsetB(int handle, int* ok);
 
 #ifdef __cplusplus

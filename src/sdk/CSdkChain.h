@@ -14,8 +14,8 @@ class CVidlyn;
 
 // One ring element per open session.
 struct CSDKDATA {
-    uint64_t handle = 0;        // only the low 32 bits are meaningful
-    CVidlyn* session = nullptr; // owned; null once the session is destroyed
+    uint64_t handle = 0;         // only the low 32 bits are meaningful
+    CVidlyn* session = nullptr;  // owned; null once the session is destroyed
     CSDKDATA* prev = nullptr;
     CSDKDATA* next = nullptr;
 };

@@ -133,13 +133,20 @@ int CVidlyn::GetWaitTime() const { return m_waitTime.load(); }
 
 DibBuffer* CVidlyn::OutputBuffer() const {
     switch (m_colorType.load()) {
-        case 0: return m_dib8;
-        case 1: return m_dib16;
-        case 2: return m_dib24;
-        case 3: return m_dib32;
-        case 4: return m_dib48;
-        case 5: return m_dib64;
-        default: return nullptr;
+        case 0:
+            return m_dib8;
+        case 1:
+            return m_dib16;
+        case 2:
+            return m_dib24;
+        case 3:
+            return m_dib32;
+        case 4:
+            return m_dib48;
+        case 5:
+            return m_dib64;
+        default:
+            return nullptr;
     }
 }
 

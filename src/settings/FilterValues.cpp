@@ -3,8 +3,8 @@
 // the exposure value (18) also go to the camera at once and read back from it.
 #include <windows.h>
 
-#include <cmath>
 #include <climits>
+#include <cmath>
 
 #include "VidlynSdk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
@@ -21,53 +21,97 @@ struct Range {
 // ids 14..17 (per-channel analog gains) do not exist on this camera.
 bool PlainRange(int id, Range& range) {
     switch (id) {
-        case VIDLYN_FILTER_BRIGHTNESS: range = {-255, 255}; return true;
-        case VIDLYN_FILTER_CONTRAST: range = {-127, 127}; return true;
-        case VIDLYN_FILTER_HUE: range = {-360, 360}; return true;
-        case VIDLYN_FILTER_SATURATION: range = {-255, 255}; return true;
-        case VIDLYN_FILTER_SHARPNESS: range = {0, 30}; return true;
+        case VIDLYN_FILTER_BRIGHTNESS:
+            range = {-255, 255};
+            return true;
+        case VIDLYN_FILTER_CONTRAST:
+            range = {-127, 127};
+            return true;
+        case VIDLYN_FILTER_HUE:
+            range = {-360, 360};
+            return true;
+        case VIDLYN_FILTER_SATURATION:
+            range = {-255, 255};
+            return true;
+        case VIDLYN_FILTER_SHARPNESS:
+            range = {0, 30};
+            return true;
         case VIDLYN_FILTER_BAYER_GAIN_RED:
         case VIDLYN_FILTER_BAYER_GAIN_GREEN:
-        case VIDLYN_FILTER_BAYER_GAIN_BLUE: range = {0, 800}; return true;
-        case VIDLYN_FILTER_GAMMA: range = {0, 200}; return true;
-        case VIDLYN_FILTER_BAYER_MODE: range = {0, 3}; return true;
-        case VIDLYN_FILTER_GRAY_MODE: range = {0, 2}; return true;
+        case VIDLYN_FILTER_BAYER_GAIN_BLUE:
+            range = {0, 800};
+            return true;
+        case VIDLYN_FILTER_GAMMA:
+            range = {0, 200};
+            return true;
+        case VIDLYN_FILTER_BAYER_MODE:
+            range = {0, 3};
+            return true;
+        case VIDLYN_FILTER_GRAY_MODE:
+            range = {0, 2};
+            return true;
         case VIDLYN_FILTER_GRAY_GAIN_R:
         case VIDLYN_FILTER_GRAY_GAIN_G1:
         case VIDLYN_FILTER_GRAY_GAIN_G2:
-        case VIDLYN_FILTER_GRAY_GAIN_B: range = {0, 255}; return true;
+        case VIDLYN_FILTER_GRAY_GAIN_B:
+            range = {0, 255};
+            return true;
         case VIDLYN_FILTER_GRAY_OFFSET_R:
         case VIDLYN_FILTER_GRAY_OFFSET_G1:
         case VIDLYN_FILTER_GRAY_OFFSET_G2:
-        case VIDLYN_FILTER_GRAY_OFFSET_B: range = {-255, 255}; return true;
-        default: return false;
+        case VIDLYN_FILTER_GRAY_OFFSET_B:
+            range = {-255, 255};
+            return true;
+        default:
+            return false;
     }
 }
 
 // Session field of each plain id (the same ids as PlainRange), else null.
 int32_t* PlainField(ImageAdjustBlock& a, int id) {
     switch (id) {
-        case VIDLYN_FILTER_BRIGHTNESS: return &a.m_brightness;
-        case VIDLYN_FILTER_CONTRAST: return &a.m_contrast;
-        case VIDLYN_FILTER_HUE: return &a.m_hue;
-        case VIDLYN_FILTER_SATURATION: return &a.m_saturation;
-        case VIDLYN_FILTER_SHARPNESS: return &a.m_sharpness;
-        case VIDLYN_FILTER_BAYER_GAIN_RED: return &a.m_bayerGainRed;
-        case VIDLYN_FILTER_BAYER_GAIN_GREEN: return &a.m_bayerGainGreen;
-        case VIDLYN_FILTER_BAYER_GAIN_BLUE: return &a.m_bayerGainBlue;
-        case VIDLYN_FILTER_BAYER_GAIN_AUTO: return &a.m_bayerGainAuto;
-        case VIDLYN_FILTER_GAMMA: return &a.m_gamma;
-        case VIDLYN_FILTER_BAYER_MODE: return &a.m_bayerMode;
-        case VIDLYN_FILTER_GRAY_MODE: return &a.m_grayMode;
-        case VIDLYN_FILTER_GRAY_GAIN_R: return &a.m_grayGainR;
-        case VIDLYN_FILTER_GRAY_GAIN_G1: return &a.m_grayGainG1;
-        case VIDLYN_FILTER_GRAY_GAIN_G2: return &a.m_grayGainG2;
-        case VIDLYN_FILTER_GRAY_GAIN_B: return &a.m_grayGainB;
-        case VIDLYN_FILTER_GRAY_OFFSET_R: return &a.m_grayOffsetR;
-        case VIDLYN_FILTER_GRAY_OFFSET_G1: return &a.m_grayOffsetG1;
-        case VIDLYN_FILTER_GRAY_OFFSET_G2: return &a.m_grayOffsetG2;
-        case VIDLYN_FILTER_GRAY_OFFSET_B: return &a.m_grayOffsetB;
-        default: return nullptr;
+        case VIDLYN_FILTER_BRIGHTNESS:
+            return &a.m_brightness;
+        case VIDLYN_FILTER_CONTRAST:
+            return &a.m_contrast;
+        case VIDLYN_FILTER_HUE:
+            return &a.m_hue;
+        case VIDLYN_FILTER_SATURATION:
+            return &a.m_saturation;
+        case VIDLYN_FILTER_SHARPNESS:
+            return &a.m_sharpness;
+        case VIDLYN_FILTER_BAYER_GAIN_RED:
+            return &a.m_bayerGainRed;
+        case VIDLYN_FILTER_BAYER_GAIN_GREEN:
+            return &a.m_bayerGainGreen;
+        case VIDLYN_FILTER_BAYER_GAIN_BLUE:
+            return &a.m_bayerGainBlue;
+        case VIDLYN_FILTER_BAYER_GAIN_AUTO:
+            return &a.m_bayerGainAuto;
+        case VIDLYN_FILTER_GAMMA:
+            return &a.m_gamma;
+        case VIDLYN_FILTER_BAYER_MODE:
+            return &a.m_bayerMode;
+        case VIDLYN_FILTER_GRAY_MODE:
+            return &a.m_grayMode;
+        case VIDLYN_FILTER_GRAY_GAIN_R:
+            return &a.m_grayGainR;
+        case VIDLYN_FILTER_GRAY_GAIN_G1:
+            return &a.m_grayGainG1;
+        case VIDLYN_FILTER_GRAY_GAIN_G2:
+            return &a.m_grayGainG2;
+        case VIDLYN_FILTER_GRAY_GAIN_B:
+            return &a.m_grayGainB;
+        case VIDLYN_FILTER_GRAY_OFFSET_R:
+            return &a.m_grayOffsetR;
+        case VIDLYN_FILTER_GRAY_OFFSET_G1:
+            return &a.m_grayOffsetG1;
+        case VIDLYN_FILTER_GRAY_OFFSET_G2:
+            return &a.m_grayOffsetG2;
+        case VIDLYN_FILTER_GRAY_OFFSET_B:
+            return &a.m_grayOffsetB;
+        default:
+            return nullptr;
     }
 }
 

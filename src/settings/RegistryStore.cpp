@@ -345,8 +345,8 @@ int SavePresetTable(const PresetTable& table) {
     RegKey root;
     if (!root.Create(HKEY_CURRENT_USER, kSettingsKey)) return 0;
     // A count outside 0 .. 100 writes no record beyond the table.
-    const int count = table.count < 0 ? 0 : (table.count > PresetTable::kMaxPresets ? PresetTable::kMaxPresets
-                                                                                      : table.count);
+    const int count =
+        table.count < 0 ? 0 : (table.count > PresetTable::kMaxPresets ? PresetTable::kMaxPresets : table.count);
     for (int n = 0; n < count; ++n) {
         char name[32];
         PresetKeyName(name, n);

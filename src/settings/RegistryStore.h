@@ -55,8 +55,8 @@ struct PresetTable {
 
     PresetRecord presets[kMaxPresets];
     int32_t count;
-    int32_t size;       // active preset
-    int32_t color;      // colour mode index
+    int32_t size;   // active preset
+    int32_t color;  // colour mode index
     int32_t subSample;
     int32_t waitTime;
     int32_t clock;

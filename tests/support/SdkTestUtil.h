@@ -51,7 +51,9 @@ inline bool KeyExists(const char* sub) {
     return true;
 }
 
-inline bool DeleteKey(const char* sub) { return RegDeleteTreeA(HKEY_CURRENT_USER, SubKey(sub).c_str()) == ERROR_SUCCESS; }
+inline bool DeleteKey(const char* sub) {
+    return RegDeleteTreeA(HKEY_CURRENT_USER, SubKey(sub).c_str()) == ERROR_SUCCESS;
+}
 
 struct Notice {
     WPARAM wParam;

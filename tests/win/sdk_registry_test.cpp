@@ -177,32 +177,51 @@ std::vector<Call> HandleExports() {
         {"SetMirrorH", 0, [](int h) { return Vidlyn_SetMirrorH(h, 1); }},
         {"GetMirrorH", 0, [](int h) { return Vidlyn_GetMirrorH(h); }},
         {"SetAutoIris", 0, [](int h) { return Vidlyn_SetAutoIris(h, 9); }},
-        {"GetAutoIris", 0, [](int h) { int v = 5; int r = Vidlyn_GetAutoIris(h, &v); return v == 5 ? r : 77; }},
+        {"GetAutoIris", 0,
+         [](int h) {
+             int v = 5;
+             int r = Vidlyn_GetAutoIris(h, &v);
+             return v == 5 ? r : 77;
+         }},
         {"SetWaitTime", 0, [](int h) { return Vidlyn_SetWaitTime(h, 5); }},
         {"GetWaitTime", -1, [](int h) { return Vidlyn_GetWaitTime(h); }},
         {"Width", 0, [](int h) { return Vidlyn_Width(h); }},
         {"Height", 0, [](int h) { return Vidlyn_Height(h); }},
         {"GetStatus", 0, [](int h) { return Vidlyn_GetStatus(h); }},
         {"SetFilterValue", 0, [](int h) { return Vidlyn_SetFilterValue(h, 99, 1); }},
-        {"GetFilterValue", 0, [](int h) { int ok = 5; int r = Vidlyn_GetFilterValue(h, 1, &ok); return ok == 5 ? r : 77; }},
-        {"GetRealExposureTime", 0, [](int h) { int ok = 5; int r = Vidlyn_GetRealExposureTime(h, &ok); return ok == 5 ? r : 77; }},
+        {"GetFilterValue", 0,
+         [](int h) {
+             int ok = 5;
+             int r = Vidlyn_GetFilterValue(h, 1, &ok);
+             return ok == 5 ? r : 77;
+         }},
+        {"GetRealExposureTime", 0,
+         [](int h) {
+             int ok = 5;
+             int r = Vidlyn_GetRealExposureTime(h, &ok);
+             return ok == 5 ? r : 77;
+         }},
     };
     using Setter = int (*)(int, int);
     using Getter = int (*)(int, int*);
-    const Setter setters[] = {
-        Vidlyn_SetBrightness, Vidlyn_SetContrast, Vidlyn_SetHue, Vidlyn_SetSaturation, Vidlyn_SetSharpness,
-        Vidlyn_SetBayerGainRGB, Vidlyn_SetBayerGainRed, Vidlyn_SetBayerGainGreen, Vidlyn_SetBayerGainBlue,
-        Vidlyn_SetBayerGainAuto, Vidlyn_SetGamma, Vidlyn_SetBayerMode, Vidlyn_SetGlobalGain, Vidlyn_SetColorGainRed,
-        Vidlyn_SetColorGainGreen1, Vidlyn_SetColorGainGreen2, Vidlyn_SetColorGainBlue, Vidlyn_SetExposureTime,
-        Vidlyn_SetGrayMode, Vidlyn_SetGrayGainR, Vidlyn_SetGrayGainG1, Vidlyn_SetGrayGainG2, Vidlyn_SetGrayGainB,
-        Vidlyn_SetGrayOffsetR, Vidlyn_SetGrayOffsetG1, Vidlyn_SetGrayOffsetG2, Vidlyn_SetGrayOffsetB};
-    const Getter getters[] = {
-        Vidlyn_GetBrightness, Vidlyn_GetContrast, Vidlyn_GetHue, Vidlyn_GetSaturation, Vidlyn_GetSharpness,
-        Vidlyn_GetBayerGainRGB, Vidlyn_GetBayerGainRed, Vidlyn_GetBayerGainGreen, Vidlyn_GetBayerGainBlue,
-        Vidlyn_GetBayerGainAuto, Vidlyn_GetGamma, Vidlyn_GetBayerMode, Vidlyn_GetGlobalGain, Vidlyn_GetColorGainRed,
-        Vidlyn_GetColorGainGreen1, Vidlyn_GetColorGainGreen2, Vidlyn_GetColorGainBlue, Vidlyn_GetExposureTime,
-        Vidlyn_GetGrayMode, Vidlyn_GetGrayGainR, Vidlyn_GetGrayGainG1, Vidlyn_GetGrayGainG2, Vidlyn_GetGrayGainB,
-        Vidlyn_GetGrayOffsetR, Vidlyn_GetGrayOffsetG1, Vidlyn_GetGrayOffsetG2, Vidlyn_GetGrayOffsetB};
+    const Setter setters[] = {Vidlyn_SetBrightness,      Vidlyn_SetContrast,       Vidlyn_SetHue,
+                              Vidlyn_SetSaturation,      Vidlyn_SetSharpness,      Vidlyn_SetBayerGainRGB,
+                              Vidlyn_SetBayerGainRed,    Vidlyn_SetBayerGainGreen, Vidlyn_SetBayerGainBlue,
+                              Vidlyn_SetBayerGainAuto,   Vidlyn_SetGamma,          Vidlyn_SetBayerMode,
+                              Vidlyn_SetGlobalGain,      Vidlyn_SetColorGainRed,   Vidlyn_SetColorGainGreen1,
+                              Vidlyn_SetColorGainGreen2, Vidlyn_SetColorGainBlue,  Vidlyn_SetExposureTime,
+                              Vidlyn_SetGrayMode,        Vidlyn_SetGrayGainR,      Vidlyn_SetGrayGainG1,
+                              Vidlyn_SetGrayGainG2,      Vidlyn_SetGrayGainB,      Vidlyn_SetGrayOffsetR,
+                              Vidlyn_SetGrayOffsetG1,    Vidlyn_SetGrayOffsetG2,   Vidlyn_SetGrayOffsetB};
+    const Getter getters[] = {Vidlyn_GetBrightness,      Vidlyn_GetContrast,       Vidlyn_GetHue,
+                              Vidlyn_GetSaturation,      Vidlyn_GetSharpness,      Vidlyn_GetBayerGainRGB,
+                              Vidlyn_GetBayerGainRed,    Vidlyn_GetBayerGainGreen, Vidlyn_GetBayerGainBlue,
+                              Vidlyn_GetBayerGainAuto,   Vidlyn_GetGamma,          Vidlyn_GetBayerMode,
+                              Vidlyn_GetGlobalGain,      Vidlyn_GetColorGainRed,   Vidlyn_GetColorGainGreen1,
+                              Vidlyn_GetColorGainGreen2, Vidlyn_GetColorGainBlue,  Vidlyn_GetExposureTime,
+                              Vidlyn_GetGrayMode,        Vidlyn_GetGrayGainR,      Vidlyn_GetGrayGainG1,
+                              Vidlyn_GetGrayGainG2,      Vidlyn_GetGrayGainB,      Vidlyn_GetGrayOffsetR,
+                              Vidlyn_GetGrayOffsetG1,    Vidlyn_GetGrayOffsetG2,   Vidlyn_GetGrayOffsetB};
     for (Setter s : setters) calls.push_back({"filter setter", 0, [s](int h) { return s(h, 1); }});
     for (Getter g : getters)
         calls.push_back({"filter getter", 0, [g](int h) {

@@ -41,9 +41,9 @@ TEST_F(SessionCamera, StartUpOpensTheCameraAndSendsFormatGainAndExposure) {
     ASSERT_NE(s.handle(), 0);
     EXPECT_EQ(DrainHistory(s), std::vector<int>{12});  // first start
     ASSERT_TRUE(s.object()->m_device->IsOpen());
-    const Writes expected = {{0x3000, 0}, {0x3001, 0}, {0x3002, 0}, {0x3000, 1},  // readout at full size
-                             {0x3003, 1}, {0x0005, 100},                          // global gain
-                             {0x2004, 100}};                                      // exposure
+    const Writes expected = {{0x3000, 0},  {0x3001, 0},   {0x3002, 0}, {0x3000, 1},  // readout at full size
+                             {0x3003, 1},  {0x0005, 100},                            // global gain
+                             {0x2004, 100}};                                         // exposure
     EXPECT_EQ(m_camera->RegisterWrites(), expected);
 }
 

@@ -202,9 +202,9 @@ TEST_F(SettingsRegistry, MissingColourGainsRepeatTheGainReadBeforeThem) {
         EXPECT_EQ(g.m_globalGain, 50);
         EXPECT_EQ(g.m_colorGainGreen1, 50);  // missing: repeats "Global"
         EXPECT_EQ(g.m_colorGainRed, 7);
-        EXPECT_EQ(g.m_colorGainBlue, 7);     // missing: repeats "ColorR"
+        EXPECT_EQ(g.m_colorGainBlue, 7);  // missing: repeats "ColorR"
         EXPECT_EQ(g.m_colorGainGreen2, 7);
-        EXPECT_EQ(g.m_exposureTime, 0);      // missing inside an existing key: construction zero
+        EXPECT_EQ(g.m_exposureTime, 0);  // missing inside an existing key: construction zero
     }
     ASSERT_TRUE(DeleteKey("Gain"));
     ASSERT_TRUE(WriteDword("Gain", "ColorB", 9));
@@ -248,9 +248,9 @@ TEST_F(SettingsRegistry, ValuesOfAnotherTypeCountAsMissing) {
     ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, SubKey("Gray").c_str(), "GainR1", REG_QWORD, &wide, sizeof(wide)),
               ERROR_SUCCESS);
     const DWORD binary = 44;
-    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, SubKey("Filter").c_str(), "Gamma", REG_BINARY, &binary,
-                              sizeof(binary)),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetKeyValueA(HKEY_CURRENT_USER, SubKey("Filter").c_str(), "Gamma", REG_BINARY, &binary, sizeof(binary)),
+        ERROR_SUCCESS);
     Session s;
     int ok = 0;
     EXPECT_EQ(Vidlyn_GetWaitTime(s), 10);
@@ -285,7 +285,7 @@ TEST_F(SettingsRegistry, PresetTableStopsAtTheFirstGap) {
     EXPECT_EQ(table.presets[1].width, 2000);
     EXPECT_EQ(table.presets[1].height, 0);  // missing inside the key: record unchanged
     EXPECT_EQ(table.presets[2].height, 1500);
-    EXPECT_EQ(table.presets[4].width, 0);   // Size_04 lies beyond the gap
+    EXPECT_EQ(table.presets[4].width, 0);  // Size_04 lies beyond the gap
     EXPECT_EQ(table.size, 2);
     EXPECT_EQ(table.color, 2);
 }
