@@ -63,7 +63,7 @@ protected:
 }  // namespace
 
 TEST_F(DeviceTransferTest, RingFillsSlotsOneTwoZeroAndReportsNewFrames) {
-    SetInterval(150);
+    SetInterval(400);                     // time enough to look at each frame before the next one lands
     ASSERT_EQ(0, device->StartStream());  // returns after its two 100 ms settings pauses
     std::vector<uint8_t> frame(device->GetFrameCopySize());
     const int expectedSlot[] = {1, 2, 0, 1};
