@@ -4,7 +4,8 @@
 #   build/native  the native build: pixel core and camera model tests under ASan+UBSan
 #
 #   scripts/build.sh [win|native]...     default: both
-# BUILD_TYPE (default RelWithDebInfo) sets the configuration of a new build folder.
+# BUILD_TYPE (default RelWithDebInfo) sets the configuration of a new build folder;
+# BUILD_TARGETS limits what is built (e.g. BUILD_TARGETS="VidlynSdk vidlyn_sample").
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -41,5 +42,6 @@ for t in "${targets[@]}"; do
             ;;
         *) echo "build: unknown build '$t' (win or native)" >&2; exit 2 ;;
     esac
-    cmake --build "$root/build/$t"
+    # shellcheck disable=SC2086
+    cmake --build "$root/build/$t" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
 done

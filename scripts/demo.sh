@@ -7,6 +7,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 build=$root/build/win
 
-"$here/build.sh" win
+BUILD_TARGETS="VidlynSdk vidlyn_sample" "$here/build.sh" win
 echo "=== running the sample application under wine"
 "$here/wine-emulator.sh" "$build/bin/vidlyn_sample.exe" "$@" | tr -d '\r'

@@ -52,7 +52,15 @@ else
 fi
 build=$(find_build_dir "$start") || build=$(find_build_dir "$PWD") || die "no build folder found from $start"
 
+# Headless by default. VIDLYN_WINE_X11=1 (with DISPLAY set, e.g. under xvfb-run) uses a
+# second prefix whose windows are real X11 windows, for screenshots.
+graphics=null
 export WINEPREFIX=$build/wine-prefix
+if [ "${VIDLYN_WINE_X11:-0}" = 1 ]; then
+    [ -n "${DISPLAY:-}" ] || die "VIDLYN_WINE_X11=1 needs DISPLAY (run under xvfb-run -a)"
+    graphics=x11
+    WINEPREFIX=$build/wine-prefix-x11
+fi
 export WINELOADER=$wine
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
@@ -65,13 +73,13 @@ fi
 
 # Creates the prefix (about 5-15 s, 700 MB): headless, no crash dialog.
 create_prefix() {
-    local log=$build/wine-prefix.log
+    local log=$WINEPREFIX.log
     echo "wine-emulator: creating wine prefix $WINEPREFIX" >&2
     rm -rf "$WINEPREFIX"
     {
         env -u DISPLAY -u WAYLAND_DISPLAY "$wine" wineboot -i &&
         "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
-        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f &&
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d "$graphics" /f &&
         "$server" -k; "$server" -w
     } </dev/null >"$log" 2>&1 || { cat "$log" >&2; die "creating the wine prefix failed"; }
     touch "$WINEPREFIX/.vidlyn-ready"
@@ -80,6 +88,13 @@ create_prefix() {
 # Runs under the lock (held by flock, closed in this shell's children via -o).
 prepare() {
     [ -f "$WINEPREFIX/.vidlyn-ready" ] || create_prefix
+    # An X11 prefix's server and desktop belong to one X display: a new display
+    # (a new xvfb-run) needs a new server.
+    if [ "$graphics" = x11 ] && [ "$(cat "$WINEPREFIX.display" 2>/dev/null)" != "$DISPLAY" ]; then
+        "$server" -k 2>/dev/null
+        "$server" -w 2>/dev/null
+        echo "$DISPLAY" >"$WINEPREFIX.display"
+    fi
     # Exit status 0: a new server started (it detaches itself); 2: one is running.
     if "$server" -p"$linger" </dev/null >/dev/null 2>&1; then
         # First process of this server: it starts services.exe, winedevice, plugplay...
@@ -89,8 +104,8 @@ prepare() {
 }
 
 export -f prepare create_prefix die
-export wine server linger build
-flock -o "$build/wine-prefix.lock" bash -c prepare || exit 125
+export wine server linger build graphics
+flock -o "$WINEPREFIX.lock" bash -c prepare || exit 125
 if [ $mode = prefix ]; then
     echo "$WINEPREFIX"
     exit 0
