@@ -157,102 +157,75 @@ int LoadStreamSettings(CVidlyn& session) {
     return 1;
 }
 
-// --- image filter ------------------------------------------------------------
+// --- image filter and gray processing ----------------------------------------
+
+namespace {
+
+// One value of an adjustment group: its registry name, the field it feeds and
+// the value the field takes when the group's key is missing.
+struct AdjustValue {
+    const char* name;
+    int32_t ImageAdjustBlock::*field;
+    int32_t fallback;
+};
+
+constexpr AdjustValue kFilterValues[] = {
+    {"Brightness", &ImageAdjustBlock::m_brightness, 0},  {"Contrast", &ImageAdjustBlock::m_contrast, 0},
+    {"Hue", &ImageAdjustBlock::m_hue, 0},                {"Saturation", &ImageAdjustBlock::m_saturation, 0},
+    {"Sharpness", &ImageAdjustBlock::m_sharpness, 0},    {"R_Gain", &ImageAdjustBlock::m_bayerGainRed, 100},
+    {"G_Gain", &ImageAdjustBlock::m_bayerGainGreen, 100}, {"B_Gain", &ImageAdjustBlock::m_bayerGainBlue, 100},
+    {"Gamma", &ImageAdjustBlock::m_gamma, 100},          {"BayerMode", &ImageAdjustBlock::m_bayerMode, 3},
+};
+
+constexpr AdjustValue kGrayValues[] = {
+    {"Mode", &ImageAdjustBlock::m_grayMode, 0},         {"GainR1", &ImageAdjustBlock::m_grayGainR, 128},
+    {"GainG1", &ImageAdjustBlock::m_grayGainG1, 128},   {"GainG2", &ImageAdjustBlock::m_grayGainG2, 128},
+    {"GainB1", &ImageAdjustBlock::m_grayGainB, 128},    {"OffsetR1", &ImageAdjustBlock::m_grayOffsetR, 0},
+    {"OffsetG1", &ImageAdjustBlock::m_grayOffsetG1, 0}, {"OffsetG2", &ImageAdjustBlock::m_grayOffsetG2, 0},
+    {"OffsetB1", &ImageAdjustBlock::m_grayOffsetB, 0},
+};
+
+// Loads one adjustment group. A missing key puts the group's fallbacks into
+// the fields and returns 0; a value missing inside the key leaves its field.
+template <size_t N>
+int LoadAdjustGroup(ImageAdjustBlock& a, const char* groupName, const AdjustValue (&values)[N]) {
+    RegKey root, group;
+    if (!OpenGroupRead(root, group, groupName)) {
+        for (const AdjustValue& v : values) a.*v.field = v.fallback;
+        return 0;
+    }
+    for (const AdjustValue& v : values) group.Read(v.name, a.*v.field);
+    return 1;
+}
+
+template <size_t N>
+int SaveAdjustGroup(const ImageAdjustBlock& a, const char* groupName, const AdjustValue (&values)[N]) {
+    RegKey root, group;
+    if (!CreateGroup(root, group, groupName)) return 0;
+    for (const AdjustValue& v : values) group.Write(v.name, a.*v.field);
+    return 1;
+}
+
+}  // namespace
 
 int LoadFilterSettings(CVidlyn& session) {
     ImageAdjustBlock& a = session.m_adjust;
-    RegKey root, group;
-    if (!OpenGroupRead(root, group, "Filter")) {
-        a.m_brightness = 0;
-        a.m_contrast = 0;
-        a.m_hue = 0;
-        a.m_saturation = 0;
-        a.m_sharpness = 0;
-        a.m_bayerGainRed = 100;
-        a.m_bayerGainGreen = 100;
-        a.m_bayerGainBlue = 100;
-        a.m_gamma = 100;
-        a.m_bayerMode = 3;
+    const int loaded = LoadAdjustGroup(a, "Filter", kFilterValues);
+    if (!loaded) {
+        // Without stored filter settings the automatic adjustments start off.
         a.m_bayerGainAuto = 0;
         a.m_bayerGainAutoOnce = 0;
         a.m_bayerGainAutoOnce2 = 0;
         a.m_grayAutoGainFrames = 0;
-        return 0;
     }
-    group.Read("Brightness", a.m_brightness);
-    group.Read("Contrast", a.m_contrast);
-    group.Read("Hue", a.m_hue);
-    group.Read("Saturation", a.m_saturation);
-    group.Read("Sharpness", a.m_sharpness);
-    group.Read("R_Gain", a.m_bayerGainRed);
-    group.Read("G_Gain", a.m_bayerGainGreen);
-    group.Read("B_Gain", a.m_bayerGainBlue);
-    group.Read("Gamma", a.m_gamma);
-    group.Read("BayerMode", a.m_bayerMode);
-    return 1;
+    return loaded;
 }
 
-int SaveFilterSettings(const CVidlyn& session) {
-    const ImageAdjustBlock& a = session.m_adjust;
-    RegKey root, group;
-    if (!CreateGroup(root, group, "Filter")) return 0;
-    group.Write("Brightness", a.m_brightness);
-    group.Write("Contrast", a.m_contrast);
-    group.Write("Hue", a.m_hue);
-    group.Write("Saturation", a.m_saturation);
-    group.Write("Sharpness", a.m_sharpness);
-    group.Write("R_Gain", a.m_bayerGainRed);
-    group.Write("G_Gain", a.m_bayerGainGreen);
-    group.Write("B_Gain", a.m_bayerGainBlue);
-    group.Write("Gamma", a.m_gamma);
-    group.Write("BayerMode", a.m_bayerMode);
-    return 1;
-}
+int SaveFilterSettings(const CVidlyn& session) { return SaveAdjustGroup(session.m_adjust, "Filter", kFilterValues); }
 
-// --- gray processing -----------------------------------------------------------
+int LoadGraySettings(CVidlyn& session) { return LoadAdjustGroup(session.m_adjust, "Gray", kGrayValues); }
 
-int LoadGraySettings(CVidlyn& session) {
-    ImageAdjustBlock& a = session.m_adjust;
-    RegKey root, group;
-    if (!OpenGroupRead(root, group, "Gray")) {
-        a.m_grayMode = 0;
-        a.m_grayGainR = 128;
-        a.m_grayGainG1 = 128;
-        a.m_grayGainG2 = 128;
-        a.m_grayGainB = 128;
-        a.m_grayOffsetR = 0;
-        a.m_grayOffsetG1 = 0;
-        a.m_grayOffsetG2 = 0;
-        a.m_grayOffsetB = 0;
-        return 0;
-    }
-    group.Read("Mode", a.m_grayMode);
-    group.Read("GainR1", a.m_grayGainR);
-    group.Read("GainG1", a.m_grayGainG1);
-    group.Read("GainG2", a.m_grayGainG2);
-    group.Read("GainB1", a.m_grayGainB);
-    group.Read("OffsetR1", a.m_grayOffsetR);
-    group.Read("OffsetG1", a.m_grayOffsetG1);
-    group.Read("OffsetG2", a.m_grayOffsetG2);
-    group.Read("OffsetB1", a.m_grayOffsetB);
-    return 1;
-}
-
-int SaveGraySettings(const CVidlyn& session) {
-    const ImageAdjustBlock& a = session.m_adjust;
-    RegKey root, group;
-    if (!CreateGroup(root, group, "Gray")) return 0;
-    group.Write("Mode", a.m_grayMode);
-    group.Write("GainR1", a.m_grayGainR);
-    group.Write("GainG1", a.m_grayGainG1);
-    group.Write("GainG2", a.m_grayGainG2);
-    group.Write("GainB1", a.m_grayGainB);
-    group.Write("OffsetR1", a.m_grayOffsetR);
-    group.Write("OffsetG1", a.m_grayOffsetG1);
-    group.Write("OffsetG2", a.m_grayOffsetG2);
-    group.Write("OffsetB1", a.m_grayOffsetB);
-    return 1;
-}
+int SaveGraySettings(const CVidlyn& session) { return SaveAdjustGroup(session.m_adjust, "Gray", kGrayValues); }
 
 // --- analog gain, exposure, mirrors ----------------------------------------------
 
