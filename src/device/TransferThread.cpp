@@ -102,20 +102,11 @@ int CVidlynUSB3Lib::StopStream() {
 }
 
 int CVidlynUSB3Lib::FinishCapture(void* dst) {
-    if (m_doneEvent) {
-        if (WaitForSingleObject(m_doneEvent, static_cast<DWORD>(m_timeout)) != WAIT_OBJECT_0) {
-            // No frame within the time-out: the thread must not outlive the capture,
-            // since the next start frees the slot it would write into.
-            m_transferState = kTransferStopRequested;
-            WaitForSingleObject(m_doneEvent, INFINITE);
-        }
-        CloseHandle(m_doneEvent);
-    }
-    if (m_thread && m_threadId) CloseHandle(m_thread);
-    m_transferState = kTransferIdle;
-    m_thread = nullptr;
-    m_threadId = 0;
-    m_doneEvent = nullptr;
+    // Wait for the one frame at most the read time-out. A thread still running
+    // then is stopped and joined: it must not outlive the capture, since the
+    // next start frees the slot it would write into.
+    if (m_doneEvent) WaitForSingleObject(m_doneEvent, static_cast<DWORD>(m_timeout));
+    JoinTransferThread();
     // Only a frame that really arrived is handed out; the caller reports the failure otherwise.
     const int32_t number = m_slots[0].number.load();
     if (!dst || !m_slots[0].data || number == 0) return kCopyFailed;
