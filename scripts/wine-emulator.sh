@@ -15,7 +15,8 @@
 # VIDLYN_WINESERVER_LINGER seconds, default 120) and wine's services are started once,
 # detached from the caller's pipes, so that a warm start costs tens of milliseconds
 # and CTest does not wait for the services to exit. All of it happens under a lock;
-# nothing started here keeps the lock's file descriptor.
+# nothing started here keeps the lock's file descriptor. The program's own output
+# reaches the caller through files (see the end), for the same reason.
 set -u
 
 wine=/usr/lib/wine/wine64
@@ -110,4 +111,25 @@ if [ $mode = prefix ]; then
     echo "$WINEPREFIX"
     exit 0
 fi
-exec "$wine" "$@"
+# A window or a crash makes wine start helper processes (the desktop's explorer.exe,
+# winedbg) that outlive the program by a second or more; holding the caller's output
+# pipe they would keep CTest waiting. So the program writes into files that are
+# streamed to our stdout and stderr, and we return as soon as the program has exited.
+out=$(mktemp -d "${TMPDIR:-/tmp}/vidlyn-wine.XXXXXX") || die "mktemp failed"
+: >"$out/stdout"
+: >"$out/stderr"
+"$wine" "$@" <&0 >"$out/stdout" 2>"$out/stderr" &
+pid=$!
+trap 'kill -TERM "$pid" 2>/dev/null' TERM INT HUP
+tail -n +1 -s 0.005 --pid="$pid" -f "$out/stdout" &
+tail_out=$!
+tail -n +1 -s 0.005 --pid="$pid" -f "$out/stderr" >&2 &
+tail_err=$!
+while :; do
+    wait "$pid"
+    status=$?
+    kill -0 "$pid" 2>/dev/null || break
+done
+wait "$tail_out" "$tail_err"
+rm -rf "$out"
+exit "$status"
