@@ -253,6 +253,8 @@ if [ ! -f "$prefix/.complete" ]; then
     rm -rf "$work"
     touch "$prefix/.complete"
     log "all done in $((SECONDS - t_all)) s"
+    # Keep the three newest prefixes (older work trees may still point at one).
+    ls -1dt "$cache"/z*-png*-jpeg*-tiff*-* 2>/dev/null | tail -n +4 | xargs -r rm -rf
 fi
 echo "$prefix" >"$cache/current.tmp"
 mv "$cache/current.tmp" "$cache/current"

@@ -22,6 +22,8 @@ for t in "${targets[@]}"; do
         continue
     fi
     echo "=== $t: tests"
+    # The wine prefix is made before the first test (5-15 s once), not inside it.
+    if [ "$t" = win ]; then "$here/wine-emulator.sh" --prefix "$root/build/win" >/dev/null || status=1; fi
     # Native tests are independent processes; wine tests share one prefix and run in turn.
     jobs=1
     [ "$t" = native ] && jobs=$(nproc)
