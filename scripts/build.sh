@@ -13,15 +13,9 @@ build_type=${BUILD_TYPE:-RelWithDebInfo}
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(win native)
 
-# Tools or third-party libraries missing: set the machine up first.
-prefix=""
-if command -v cmake >/dev/null && command -v ninja >/dev/null && command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
-   command -v wine >/dev/null && prefix=$("$here/build-deps.sh" --print-prefix 2>/dev/null) && [ -f "$prefix/.complete" ]; then
-    :
-else
-    "$here/setup.sh"
-    prefix=$("$here/build-deps.sh" --print-prefix)
-fi
+# Packages or third-party libraries missing: setup installs and builds them.
+prefix=$("$here/setup.sh" | tail -n1)
+[ -f "$prefix/.complete" ] || { echo "build: setup did not produce the third-party libraries" >&2; exit 1; }
 
 configure() { # dir cmake-args...
     local dir=$1; shift
