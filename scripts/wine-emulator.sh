@@ -80,9 +80,11 @@ create_prefix() {
     {
         env -u DISPLAY -u WAYLAND_DISPLAY "$wine" wineboot -i &&
         "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
-        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d "$graphics" /f &&
-        "$server" -k; "$server" -w
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d "$graphics" /f
     } </dev/null >"$log" 2>&1 || { cat "$log" >&2; die "creating the wine prefix failed"; }
+    # Restart the server: it saves the registry, and the next one starts headless.
+    "$server" -k 2>/dev/null
+    "$server" -w 2>/dev/null
     touch "$WINEPREFIX/.vidlyn-ready"
 }
 
@@ -116,6 +118,7 @@ fi
 # pipe they would keep CTest waiting. So the program writes into files that are
 # streamed to our stdout and stderr, and we return as soon as the program has exited.
 out=$(mktemp -d "${TMPDIR:-/tmp}/vidlyn-wine.XXXXXX") || die "mktemp failed"
+trap 'rm -rf "$out"' EXIT
 : >"$out/stdout"
 : >"$out/stderr"
 "$wine" "$@" <&0 >"$out/stdout" 2>"$out/stderr" &
@@ -131,5 +134,4 @@ while :; do
     kill -0 "$pid" 2>/dev/null || break
 done
 wait "$tail_out" "$tail_err"
-rm -rf "$out"
 exit "$status"
