@@ -3,7 +3,6 @@
 // libraries are linked in), and it exports its functions by name in alphabetical
 // order, numbered 1..N in that order, as the .def file lists them.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <algorithm>
@@ -113,7 +112,7 @@ TEST_F(DllFile, IsAnX64Dll) {
 TEST_F(DllFile, ImportsOnlyWindowsSystemDlls) {
     ASSERT_TRUE(pe_->ok());
     // MSVFW32 is Video for Windows (DrawDibClose), part of every Windows as well.
-    const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",   "ADVAPI32.DLL",
+    const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",    "ADVAPI32.DLL",
                                            "WINMM.DLL",    "MSVCRT.DLL", "COMCTL32.DLL", "MSVFW32.DLL"};
     const IMAGE_DATA_DIRECTORY& dir = pe_->Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
     ASSERT_NE(dir.VirtualAddress, 0u) << "the DLL imports nothing at all";

@@ -3,7 +3,6 @@
 // JPEG, a 16-bit RGB PNG written from BGR rows (png_set_bgr), an uncompressed classic
 // TIFF. Each file is read back with the same libraries and its pixels are compared.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <csetjmp>
@@ -175,8 +174,8 @@ bool WritePng16Bgr(const std::string& path, std::vector<png_bytep>& rows, PngErr
         return false;
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, kWidth, kHeight, 16, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, kWidth, kHeight, 16, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     png_set_bgr(png);
     png_write_image(png, rows.data());
