@@ -121,6 +121,8 @@ out=$(mktemp -d "${TMPDIR:-/tmp}/vidlyn-wine.XXXXXX") || die "mktemp failed"
 trap 'rm -rf "$out"' EXIT
 : >"$out/stdout"
 : >"$out/stderr"
+# The program keeps our standard input (a background job would get /dev/null).
+{ true <&0; } 2>/dev/null || exec </dev/null
 "$wine" "$@" <&0 >"$out/stdout" 2>"$out/stderr" &
 pid=$!
 trap 'kill -TERM "$pid" 2>/dev/null' TERM INT HUP
