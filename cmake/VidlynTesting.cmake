@@ -9,8 +9,8 @@
 #                                       against the library and the test helpers
 #   vidlyn_wine_test_properties(name)   time-out and environment of a wine test
 #   vidlyn_test_uses_dll(name)          the test loads the built DLL; it gets
-#                                       VIDLYN_SDK_DLL_PATH (a "Z:/..." path) and is
-#                                       built after the DLL
+#                                       VIDLYN_SDK_DLL_PATH and VIDLYN_SDK_HEADER_PATH
+#                                       ("Z:/..." paths) and is built after the DLL
 set(VIDLYN_WINE_TEST_TIMEOUT 300 CACHE STRING "Time-out of one wine test in seconds")
 set(VIDLYN_SDK_DLL_FILE VidlynSdk_USB3_QM7720E.dll)
 
@@ -37,5 +37,6 @@ endfunction()
 function(vidlyn_test_uses_dll name)
   add_dependencies(${name} VidlynSdk)
   target_compile_definitions(${name} PRIVATE
-    VIDLYN_SDK_DLL_PATH="Z:$<TARGET_FILE:VidlynSdk>" VIDLYN_SDK_DLL_FILE="${VIDLYN_SDK_DLL_FILE}")
+    VIDLYN_SDK_DLL_PATH="Z:$<TARGET_FILE:VidlynSdk>" VIDLYN_SDK_DLL_FILE="${VIDLYN_SDK_DLL_FILE}"
+    VIDLYN_SDK_HEADER_PATH="Z:${CMAKE_SOURCE_DIR}/include/VidlynSdk.h")
 endfunction()

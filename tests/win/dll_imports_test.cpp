@@ -9,12 +9,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 #ifndef VIDLYN_SDK_DLL_PATH
 #error "VIDLYN_SDK_DLL_PATH must name the built DLL"
+#endif
+#ifndef VIDLYN_SDK_HEADER_PATH
+#error "VIDLYN_SDK_HEADER_PATH must name the public header"
 #endif
 
 namespace {
@@ -163,6 +168,32 @@ TEST_F(DllFile, ExportsByNameAlphabeticallyNumberedInOrder) {
             EXPECT_LT(std::strcmp(names[i - 1].c_str(), names[i].c_str()), 0) << names[i - 1] << " / " << names[i];
         }
     }
+}
+
+// Every exported name is declared in the public header, and the header declares
+// nothing else than functions the DLL may export (names "Vidlyn_" + verb).
+TEST_F(DllFile, EveryExportIsDeclaredInThePublicHeader) {
+    ASSERT_TRUE(pe_->ok());
+    std::ifstream header(VIDLYN_SDK_HEADER_PATH);
+    ASSERT_TRUE(header.good()) << "cannot read " << VIDLYN_SDK_HEADER_PATH;
+    const std::regex declaration(R"(^VIDLYN_API\s+int\s+(Vidlyn_\w+)\s*\()");
+    std::set<std::string> declared;
+    std::smatch m;
+    for (std::string line; std::getline(header, line);) {
+        if (std::regex_search(line, m, declaration)) declared.insert(m[1]);
+    }
+    ASSERT_FALSE(declared.empty());
+
+    const IMAGE_DATA_DIRECTORY& dir = pe_->Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
+    const IMAGE_EXPORT_DIRECTORY* ex = pe_->At<IMAGE_EXPORT_DIRECTORY>(dir.VirtualAddress);
+    ASSERT_NE(ex, nullptr);
+    for (uint32_t i = 0; i < ex->NumberOfNames; ++i) {
+        const uint32_t* nameRva = pe_->At<uint32_t>(ex->AddressOfNames + 4 * i);
+        ASSERT_NE(nameRva, nullptr);
+        std::string name = pe_->StringAt(*nameRva);
+        EXPECT_TRUE(declared.count(name)) << name << " is exported but not declared in VidlynSdk.h";
+    }
+    EXPECT_LE(ex->NumberOfNames, declared.size());
 }
 
 }  // namespace
