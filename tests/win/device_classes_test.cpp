@@ -5,35 +5,17 @@
 #include <utility>
 #include <vector>
 
+#include "CameraFixture.h"
 #include "ModelDisk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
 
-using vidlyn::test::CameraEnumEntry;
-using vidlyn::test::CameraRig;
-using vidlyn::test::WriteDiskEnum;
 using vidlyn::vcam::CameraModel;
-using vidlyn::vcam::CameraSettings;
 
 namespace {
 
 using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
 
-class DeviceClassTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
-        CameraSettings settings;
-        settings.subsampleDivisor = 8;
-        cam = &rig.Add(3, settings);
-        device = std::make_unique<CVidlynQM7720USB3Sdk>();
-        ASSERT_TRUE(device->IsOpen());
-    }
-    void TearDown() override { device.reset(); }
-
-    CameraRig rig;
-    CameraModel* cam = nullptr;
-    std::unique_ptr<CVidlynQM7720USB3Sdk> device;
-};
+class DeviceClassTest : public vidlyn::test::OneCameraTest {};
 
 }  // namespace
 

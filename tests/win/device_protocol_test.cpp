@@ -5,12 +5,11 @@
 #include <array>
 #include <vector>
 
+#include "CameraFixture.h"
 #include "ModelDisk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
 
-using vidlyn::test::CameraEnumEntry;
 using vidlyn::test::CameraRig;
-using vidlyn::test::WriteDiskEnum;
 using vidlyn::vcam::CameraModel;
 using vidlyn::vcam::CameraSettings;
 using vidlyn::vcam::DiskOp;
@@ -29,23 +28,14 @@ std::vector<Head> Commands(const CameraModel& cam) {
     return out;
 }
 
-class DeviceProtocolTest : public ::testing::Test {
+class DeviceProtocolTest : public vidlyn::test::OneCameraTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
-        CameraSettings settings;
-        settings.subsampleDivisor = 8;
-        cam = &rig.Add(3, settings);
-        device = std::make_unique<CVidlynQM7720USB3Sdk>();
-        ASSERT_TRUE(device->IsOpen());
+        OneCameraTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_EQ(0, device->SetFormat(0, 0, 4896, 3264, 3));  // small frames: 612 x 408
         cam->ClearLog();
     }
-    void TearDown() override { device.reset(); }
-
-    CameraRig rig;
-    CameraModel* cam = nullptr;
-    std::unique_ptr<CVidlynQM7720USB3Sdk> device;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "CameraFixture.h"
 #include "ModelDisk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
 
@@ -30,18 +31,13 @@ bool WaitUntil(Pred pred, int timeoutMs = 5000) {
     return pred();
 }
 
-class DeviceTransferTest : public ::testing::Test {
+class DeviceTransferTest : public vidlyn::test::OneCameraTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
-        CameraSettings settings;
-        settings.subsampleDivisor = 8;
-        cam = &rig.Add(3, settings);
-        device = std::make_unique<CVidlynQM7720USB3Sdk>();
-        ASSERT_TRUE(device->IsOpen());
+        OneCameraTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_EQ(0, device->SetFormat(0, 0, 4896, 3264, 3));  // 612 x 408 frames
     }
-    void TearDown() override { device.reset(); }
 
     void SetInterval(int ms) {
         CameraSettings s = cam->Settings();
@@ -54,10 +50,6 @@ protected:
         cam->RenderPicture(n, p.data());
         return p;
     }
-
-    CameraRig rig;
-    CameraModel* cam = nullptr;
-    std::unique_ptr<CVidlynQM7720USB3Sdk> device;
 };
 
 }  // namespace
