@@ -46,7 +46,10 @@ bool ModelDisk::Seek(HANDLE disk, uint32_t offset) {
     return true;
 }
 
-bool ModelDisk::Read(HANDLE disk, void* buffer, uint32_t length) {
+// One transfer at the handle's position, which then moves past it. The camera
+// is called outside the lock, so a slow transfer never blocks other handles.
+template <class Transfer>
+bool ModelDisk::AtPosition(HANDLE disk, uint32_t length, Transfer transfer) {
     vcam::CameraModel* camera = nullptr;
     uint64_t position = 0;
     {
@@ -56,26 +59,18 @@ bool ModelDisk::Read(HANDLE disk, void* buffer, uint32_t length) {
         camera = h->camera;
         position = h->position;
     }
-    if (!camera->ReadAt(position, buffer, length)) return false;
+    if (!transfer(*camera, position)) return false;
     std::lock_guard<std::mutex> guard(m_lock);
     if (Handle* h = Find(disk)) h->position = position + length;
     return true;
 }
 
+bool ModelDisk::Read(HANDLE disk, void* buffer, uint32_t length) {
+    return AtPosition(disk, length, [&](vcam::CameraModel& c, uint64_t at) { return c.ReadAt(at, buffer, length); });
+}
+
 bool ModelDisk::Write(HANDLE disk, const void* buffer, uint32_t length) {
-    vcam::CameraModel* camera = nullptr;
-    uint64_t position = 0;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        Handle* h = Find(disk);
-        if (!h) return false;
-        camera = h->camera;
-        position = h->position;
-    }
-    if (!camera->WriteAt(position, buffer, length)) return false;
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (Handle* h = Find(disk)) h->position = position + length;
-    return true;
+    return AtPosition(disk, length, [&](vcam::CameraModel& c, uint64_t at) { return c.WriteAt(at, buffer, length); });
 }
 
 void ModelDisk::Close(HANDLE disk) {

@@ -39,6 +39,8 @@ private:
         uint64_t position;
     };
     Handle* Find(HANDLE disk);
+    template <class Transfer>
+    bool AtPosition(HANDLE disk, uint32_t length, Transfer transfer);
 
     mutable std::mutex m_lock;
     std::map<int, vcam::CameraModel*> m_drives;
