@@ -3,7 +3,10 @@
 // thread's own queue), the posted-only reports, and the destructive reads.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "SdkTestUtil.h"
+#include "device/CVidlynQM7720USB3Sdk.h"
 
 namespace {
 
@@ -100,6 +103,92 @@ TEST_F(SdkErrors, ReportsInterleaveWithReads) {
     EXPECT_EQ(notices[1].lParam, 8);
     EXPECT_EQ(notices[2].lParam, 13);
     EXPECT_EQ(notices[3].lParam, -2);
+}
+
+TEST_F(SdkErrors, UnsupportedFunctionsPostElevenAndKeepNothing) {
+    MessageWindow window;
+    Session s(window.get());
+    ASSERT_NE(s.handle(), 0);
+    int x = 7, y = 7, w = 7, h = 7;
+    const std::function<int()> calls[] = {
+        [&] { return Vidlyn_Fps(s, &x); },
+        [&] { return Vidlyn_GetCameraType(s, &x); },
+        [&] { return Vidlyn_GetCaptureWindowEx(s, &x, &y, &w, &h); },
+        [&] { return Vidlyn_GetIOPort(s, &x); },
+        [&] { return Vidlyn_SetCameraType(s, 1); },
+        [&] { return Vidlyn_SetCaptureWindow(s, 0, 0, 640, 480); },
+        [&] { return Vidlyn_SetCaptureWindowEx(s, 0, 0, 640, 480); },
+        [&] { return Vidlyn_SetCrossbar(s, 1); },
+        [&] { return Vidlyn_SetHalfClock(s, 1); },
+        [&] { return Vidlyn_SetIOPort(s, 1); },
+        [&] { return Vidlyn_SetSamplingRate(s, 1); },
+        [&] { return Vidlyn_SetSubSample(s, 2); },
+        [&] { return Vidlyn_Trigger(s); },
+    };
+    for (const auto& call : calls) {
+        EXPECT_EQ(call(), 0);
+        const auto notices = Drain(window.get());
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].wParam, 0u);
+        EXPECT_EQ(notices[0].lParam, 11);
+    }
+    EXPECT_EQ(x + y + w + h, 28);  // no argument is written
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+    EXPECT_EQ(s.object()->m_subSample, 0);
+}
+
+TEST_F(SdkErrors, FixedAnswersReportNothing) {
+    MessageWindow window;
+    Session s(window.get());
+    s.object()->m_subSample = 2;  // as the camera format dialog may leave it
+    EXPECT_EQ(Vidlyn_GetSubSample(s), 0);
+    for (auto get : {Vidlyn_GetHalfClock, Vidlyn_GetSamplingRate, Vidlyn_GetVideoFormat}) {
+        int value = 9;
+        EXPECT_EQ(get(s, &value), 0);
+        EXPECT_EQ(value, 0);
+        EXPECT_EQ(get(s, nullptr), 0);
+    }
+    EXPECT_TRUE(Drain(window.get()).empty());
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+}
+
+TEST_F(SdkErrors, RegisterAccessWithoutACameraPostsOnly) {
+    MessageWindow window;
+    Session s(window.get());
+    ASSERT_FALSE(s.object()->m_device->IsOpen());  // no camera connected here
+    auto lastNotice = [&] {
+        const auto notices = Drain(window.get());
+        return notices.size() == 1 ? static_cast<int>(notices[0].lParam) : -100 - static_cast<int>(notices.size());
+    };
+    // The device object exists but the write cannot reach a camera: 6.
+    EXPECT_EQ(Vidlyn_WriteRegister(s, 0x34, 0x78), 0);
+    EXPECT_EQ(lastNotice(), 6);
+    int ok = 5;
+    EXPECT_EQ(Vidlyn_ReadRegister(s, 0x34, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(lastNotice(), 1);
+    EXPECT_EQ(Vidlyn_ReadRegister(s, 0x34, nullptr), 0);
+    EXPECT_EQ(lastNotice(), 1);
+    // The serial ROM is not available on this model.
+    EXPECT_EQ(Vidlyn_WriteSromID(s, 1, 2), 0);
+    EXPECT_EQ(lastNotice(), 1);
+    ok = 5;
+    EXPECT_EQ(Vidlyn_ReadSromID(s, 1, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(lastNotice(), 1);
+    EXPECT_EQ(Vidlyn_ReadSromID(s, 1, nullptr), 0);
+    EXPECT_EQ(lastNotice(), 1);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
+
+    // Without a device object at all, the write reports 1.
+    CVidlyn* o = s.object();
+    delete o->m_device;
+    o->m_device = nullptr;
+    EXPECT_EQ(Vidlyn_WriteRegister(s, 0x34, 0x78), 0);
+    EXPECT_EQ(lastNotice(), 1);
+    EXPECT_EQ(Vidlyn_WriteSromID(s, 1, 2), 0);
+    EXPECT_EQ(lastNotice(), 1);
+    EXPECT_EQ(Vidlyn_GetLastError(s), 0);
 }
 
 }  // namespace

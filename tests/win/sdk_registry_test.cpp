@@ -2,6 +2,7 @@
 // release, and the call frame's silent failure values for unknown handles.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <set>
 
@@ -157,6 +158,43 @@ TEST(SdkRegistry, HandlesNeverRepeatWhileOpen) {
     Drain(nullptr);
 }
 
+TEST(SdkRegistry, ADrawnHandleAlreadyInUseIsDrawnAgain) {
+    // Find a seed whose first two draws lie far apart, so that the second
+    // draw cannot land among the handles planted for the first.
+    unsigned seed = 1;
+    int first = 0, second = 0;
+    for (;; ++seed) {
+        std::srand(seed);
+        first = std::rand();
+        second = std::rand();
+        if (std::abs(first - second) > 4000) break;
+    }
+    // Occupy every handle the first draw can give during the next two seconds:
+    // tick + first draw + number of registered elements.
+    constexpr uint32_t kSpan = 2000;
+    CSdkChain chain;
+    const uint32_t tick0 = GetTickCount();
+    std::set<uint32_t> planted;
+    for (uint32_t t = 0; t < kSpan; ++t) planted.insert(tick0 + t + static_cast<uint32_t>(first) + kSpan);
+    for (uint32_t h : planted) chain.append(CSDKDATA{h, nullptr, nullptr, nullptr});
+    ASSERT_EQ(chain.count(), static_cast<int>(kSpan));
+
+    std::srand(seed);
+    const uint32_t handle = chain.createSession();
+    const uint32_t tick1 = GetTickCount();
+    ASSERT_LT(tick1 - tick0, kSpan);
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(planted.count(handle), 0u);
+    // It is the second draw: tick + second + count, with a tick of this window.
+    const uint32_t tick = handle - static_cast<uint32_t>(second) - kSpan;
+    EXPECT_LE(tick - tick0, tick1 - tick0);
+    CSDKDATA* element = chain.lookup(handle);
+    ASSERT_NE(element, nullptr);
+    ASSERT_NE(element->session, nullptr);
+    delete element->session;
+    chain.clear();
+}
+
 TEST(SdkRegistry, DllVersionNeedsNoSession) { EXPECT_EQ(Vidlyn_GetDllVersion(), 20579609); }
 
 // Every export that takes a handle, with its failure value.
@@ -201,7 +239,43 @@ std::vector<Call> HandleExports() {
              int r = Vidlyn_GetRealExposureTime(h, &ok);
              return ok == 5 ? r : 77;
          }},
+        {"GetSubSample", -1, [](int h) { return Vidlyn_GetSubSample(h); }},
+        {"WriteRegister", 0, [](int h) { return Vidlyn_WriteRegister(h, 1, 1); }},
+        {"ReadRegister", 0,
+         [](int h) {
+             int ok = 5;
+             int r = Vidlyn_ReadRegister(h, 1, &ok);
+             return ok == 5 ? r : 77;
+         }},
+        {"WriteSromID", 0, [](int h) { return Vidlyn_WriteSromID(h, 1, 1); }},
+        {"ReadSromID", 0,
+         [](int h) {
+             int ok = 5;
+             int r = Vidlyn_ReadSromID(h, 1, &ok);
+             return ok == 5 ? r : 77;
+         }},
+        {"Fps", 0, [](int h) { return Vidlyn_Fps(h, nullptr); }},
+        {"GetCameraType", 0, [](int h) { return Vidlyn_GetCameraType(h, nullptr); }},
+        {"GetCaptureWindowEx", 0,
+         [](int h) { return Vidlyn_GetCaptureWindowEx(h, nullptr, nullptr, nullptr, nullptr); }},
+        {"GetIOPort", 0, [](int h) { return Vidlyn_GetIOPort(h, nullptr); }},
+        {"SetCameraType", 0, [](int h) { return Vidlyn_SetCameraType(h, 1); }},
+        {"SetCaptureWindow", 0, [](int h) { return Vidlyn_SetCaptureWindow(h, 0, 0, 8, 8); }},
+        {"SetCaptureWindowEx", 0, [](int h) { return Vidlyn_SetCaptureWindowEx(h, 0, 0, 8, 8); }},
+        {"SetCrossbar", 0, [](int h) { return Vidlyn_SetCrossbar(h, 1); }},
+        {"SetHalfClock", 0, [](int h) { return Vidlyn_SetHalfClock(h, 1); }},
+        {"SetIOPort", 0, [](int h) { return Vidlyn_SetIOPort(h, 1); }},
+        {"SetSamplingRate", 0, [](int h) { return Vidlyn_SetSamplingRate(h, 1); }},
+        {"SetSubSample", 0, [](int h) { return Vidlyn_SetSubSample(h, 1); }},
+        {"Trigger", 0, [](int h) { return Vidlyn_Trigger(h); }},
     };
+    using ValueGetter = int (*)(int, int*);
+    for (ValueGetter g : {Vidlyn_GetHalfClock, Vidlyn_GetSamplingRate, Vidlyn_GetVideoFormat})
+        calls.push_back({"zero getter", 0, [g](int h) {
+                             int value = 5;
+                             const int r = g(h, &value);
+                             return value == 5 ? r : 77;  // value stays untouched
+                         }});
     using Setter = int (*)(int, int);
     using Getter = int (*)(int, int*);
     const Setter setters[] = {Vidlyn_SetBrightness,      Vidlyn_SetContrast,       Vidlyn_SetHue,
@@ -245,7 +319,7 @@ TEST(SdkRegistry, UnknownHandleOrZeroReturnsTheFailureValueSilently) {
     int unknown = live + 1;
     while (SdkRegistry::Session(unknown) || unknown == 0) ++unknown;
     const auto calls = HandleExports();
-    EXPECT_EQ(calls.size(), 18u + 54u);
+    EXPECT_EQ(calls.size(), 18u + 21u + 54u);
     for (int h : {0, unknown, -1}) {
         for (const Call& c : calls) EXPECT_EQ(c.call(h), c.failure) << c.name << " handle " << h;
     }

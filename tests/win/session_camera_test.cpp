@@ -3,11 +3,40 @@
 // (global gain, exposure) reach the sensor registers at the moment they are set.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <utility>
 
 #include "ModelDisk.h"
 #include "SdkTestUtil.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
+
+// Live C++ allocations of this test program, to see that a session gives back
+// everything it took.
+std::atomic<long> g_liveAllocations{0};
+
+void* operator new(std::size_t size) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    ++g_liveAllocations;
+    return p;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    void* p = std::malloc(size ? size : 1);
+    if (p) ++g_liveAllocations;
+    return p;
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    --g_liveAllocations;
+    std::free(p);
+}
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -86,6 +115,20 @@ TEST_F(SessionCamera, GainAndExposureReachTheSensorRegisters) {
     EXPECT_EQ(Vidlyn_GetRealExposureTime(s, &ok), 144578);
 }
 
+TEST_F(SessionCamera, RegisterWritesTakeTheLowBytesOfAddressAndValue) {
+    MessageWindow window;
+    Session s(window.get());
+    ASSERT_TRUE(s.object()->m_device->IsOpen());
+    m_camera->ClearLog();
+    const size_t before = m_camera->RegisterWrites().size();
+    EXPECT_EQ(Vidlyn_WriteRegister(s, 0x1234, 0x5678), 1);
+    const Writes writes = m_camera->RegisterWrites();
+    ASSERT_EQ(writes.size(), before + 1);
+    EXPECT_EQ(writes.back(), std::make_pair(uint16_t{0x34}, uint16_t{0x78}));
+    EXPECT_EQ(Drain(window.get()).size(), 1u);  // only the first start's 12
+    EXPECT_EQ(DrainHistory(s), std::vector<int>{12});
+}
+
 TEST_F(SessionCamera, ReleaseClosesTheCameraAndKeepsTheSettings) {
     {
         Session s;
@@ -97,6 +140,35 @@ TEST_F(SessionCamera, ReleaseClosesTheCameraAndKeepsTheSettings) {
     EXPECT_EQ(m_camera->Register(0x0005), 321);  // the stored gain is sent again at start-up
     int ok = 0;
     EXPECT_EQ(Vidlyn_GetGlobalGain(again, &ok), 321);
+}
+
+TEST_F(SessionCamera, TwoHundredStartsAndReleasesGiveBackEverything) {
+    {
+        Session first;  // the first start's defaults and report
+    }
+    Drain(nullptr);
+    // The camera model's own transaction log grows with every session: it is
+    // emptied before each count so that only the library's allocations remain.
+    m_camera->ClearLog();
+    m_rig.disk.ClearOpenAttempts();
+    DWORD handlesBefore = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handlesBefore));
+    const long allocationsBefore = g_liveAllocations.load();
+    for (int i = 0; i < 200; ++i) {
+        const int h = Vidlyn_Initialize(nullptr);
+        ASSERT_NE(h, 0);
+        ASSERT_EQ(Vidlyn_SetGlobalGain(h, i % 1024), 1);
+        ASSERT_EQ(Vidlyn_Release(h), 1);
+    }
+    m_camera->ClearLog();
+    m_rig.disk.ClearOpenAttempts();
+    EXPECT_EQ(g_liveAllocations.load(), allocationsBefore);
+    EXPECT_EQ(m_rig.disk.OpenHandles(), 0);
+    DWORD handlesAfter = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handlesAfter));
+    EXPECT_LE(handlesAfter, handlesBefore + 2);  // room for the system's own lazy handles
+    EXPECT_EQ(SdkRegistry::Count(), 0);
+    EXPECT_TRUE(Drain(nullptr).empty());
 }
 
 }  // namespace

@@ -219,4 +219,19 @@ TEST(FilterValuesWithoutDevice, EverySetterAndGetterReportsNoCamera) {
     EXPECT_EQ(ok, 1);
 }
 
+TEST(FilterValuesWithoutDevice, ExposureNeverAcceptedByTheDeviceIsNotValid) {
+    CVidlyn bare;  // initialization never sent an exposure value to this device
+    bare.m_device = new CVidlynQM7720USB3Sdk;
+    bare.m_analog.m_exposureTime = 100;
+    int ok = -1;
+    EXPECT_EQ(bare.GetFilterValue(18, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(bare.popError(), 0);  // nothing wrong with the call itself
+    // Once the device has taken a value, it reads back as valid.
+    EXPECT_EQ(bare.SetFilterValue(18, 1668), 1);
+    EXPECT_EQ(bare.GetFilterValue(18, &ok), 1668);
+    EXPECT_EQ(ok, 1);
+    Drain(nullptr);
+}
+
 }  // namespace

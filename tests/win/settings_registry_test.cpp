@@ -179,6 +179,23 @@ TEST_F(SettingsRegistry, MissingFilterKeyGivesDefaultsAndMissingValuesKeepZero) 
     }
     EXPECT_EQ(Value("Filter", "R_Gain"), 100);
 
+    // Without the key the automatic adjustments start off as well.
+    {
+        Session s;
+        ImageAdjustBlock& a = s.object()->m_adjust;
+        a.m_bayerGainAuto = a.m_bayerGainAutoOnce = a.m_bayerGainAutoOnce2 = 1;
+        a.m_grayAutoGainFrames = -1;
+        a.m_brightness = 9;
+        ASSERT_TRUE(DeleteKey("Filter"));
+        EXPECT_EQ(LoadFilterSettings(*s.object()), 0);
+        EXPECT_EQ(a.m_bayerGainAuto, 0);
+        EXPECT_EQ(a.m_bayerGainAutoOnce, 0);
+        EXPECT_EQ(a.m_bayerGainAutoOnce2, 0);
+        EXPECT_EQ(a.m_grayAutoGainFrames, 0);
+        EXPECT_EQ(a.m_brightness, 0);
+        EXPECT_TRUE(DrainHistory(s).empty());
+    }
+
     // A "Filter" key without "R_Gain": the session's construction zero stays.
     HKEY filter = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, SubKey("Filter").c_str(), 0, KEY_ALL_ACCESS, &filter), ERROR_SUCCESS);
