@@ -125,7 +125,10 @@ std::vector<Path> Paths() {
                          Convert(KernelHueSaturation, Out(bpp), Out(bpp), reinterpret_cast<intptr_t>(&hs));
                      }});
         p.push_back({"Gamma" + suffix, bytes, [bpp] { TableFilter(Out(bpp), BuildGammaTable, 140); }});
-        p.push_back({"Contrast" + suffix, bytes, [bpp] { TableFilter(Out(bpp), BuildContrastTable, 30); }});
+        p.push_back({"Contrast" + suffix, bytes, [bpp] {
+                         TableFilter(
+                             Out(bpp), [](uint16_t* t, int m, int c) { BuildContrastTable(t, m, c); }, 30);
+                     }});
         p.push_back({"Sharpness" + suffix, bytes, [bpp] { Sharpness(Out(bpp), 12); }});
         p.push_back({"Brightness" + suffix, bytes, [bpp] { TableFilter(Out(bpp), BuildBrightnessTable, 20); }});
     }

@@ -22,6 +22,29 @@ bool HasPicture(const DibBuffer* b) { return b != nullptr && b->bits != nullptr;
 
 bool SameSize(const DibBuffer* a, const DibBuffer* b) { return a->width == b->width && a->height == b->height; }
 
+// Source and output pictures of colour type `type`. The type is read once per
+// frame, so that a colour mode changed by another thread meanwhile cannot pair
+// the buffers of two modes within one conversion.
+DibBuffer* SourceOf(const CVidlyn& s, int type) {
+    switch (type) {
+        case 0:
+        case 2:
+        case 3:
+            return s.m_dib8;
+        case 1:
+        case 4:
+        case 5:
+            return s.m_dib16;
+        default:
+            return nullptr;
+    }
+}
+
+DibBuffer* OutputOf(const CVidlyn& s, int type) {
+    DibBuffer* const outputs[6] = {s.m_dib8, s.m_dib16, s.m_dib24, s.m_dib32, s.m_dib48, s.m_dib64};
+    return type >= 0 && type < 6 ? outputs[type] : nullptr;
+}
+
 // The whole picture of `buffer` through `kernel`, in place.
 void RunInPlace(DibBuffer* buffer, ConvertKernel kernel, const void* params) {
     buffer->Convert(kernel, buffer, nullptr, 0, 0, reinterpret_cast<intptr_t>(params), 0);
@@ -70,7 +93,7 @@ void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
     if (contrast != 0) {
         // The 16-bit gray mode scales the setting to its 10-bit range; the
         // 48- and 64-bit colour modes use it as it stands.
-        BuildContrastTable(table, maxValue, type == 1 ? contrast * 4 : contrast);
+        BuildContrastTable(table, maxValue, type == 1 ? int64_t{contrast} * 4 : contrast);
         RunInPlace(out, KernelApplyTable, table);
     }
     const int sharpness = a.m_sharpness;
@@ -140,7 +163,7 @@ void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source) {
 
 void CVidlyn::ConvertFrame() {
     const int type = m_colorType.load();
-    DibBuffer* source = SourceBuffer();
+    DibBuffer* source = SourceOf(*this, type);
     RegulateExposure(source);
     if (!HasPicture(source)) {
         return;
@@ -175,7 +198,7 @@ void CVidlyn::ConvertFrame() {
             break;
     }
 
-    DibBuffer* out = OutputBuffer();
+    DibBuffer* out = OutputOf(*this, type);
     if (HasPicture(out)) {
         RunFilters(*this, out, type);
     }

@@ -37,11 +37,15 @@ std::vector<int> RefGamma(int maxValue, int gamma) {
     return t;
 }
 
-std::vector<int> RefContrast(int maxValue, int c) {
-    const int h = maxValue == 255 ? 128 : 512;
+std::vector<int> RefContrast(int maxValue, long long c) {
+    const long long h = maxValue == 255 ? 128 : 512;
     std::vector<int> t(maxValue + 1);
     for (int v = 0; v <= maxValue; ++v)
-        t[v] = v < c ? 0 : v > maxValue - c ? maxValue : static_cast<int>((maxValue + 1.0) / (2.0 * (h - c)) * (v - c));
+        t[v] =
+            v < c ? 0
+            : v > maxValue - c
+                ? maxValue
+                : static_cast<int>((maxValue + 1.0) / (2.0 * static_cast<double>(h - c)) * static_cast<double>(v - c));
     return t;
 }
 
@@ -129,6 +133,17 @@ TEST(Contrast, Tables) {
     for (int maxValue : {255, 1023})
         for (int c : {-508, -127, -1, 1, 64, 127, 508}) {
             if (maxValue == 255 && std::abs(c) > 127) continue;
+            std::vector<uint16_t> table(maxValue + 1);
+            BuildContrastTable(table.data(), maxValue, c);
+            const std::vector<int> ref = RefContrast(maxValue, c);
+            for (int v = 0; v <= maxValue; ++v) ASSERT_EQ(table[v], ref[v]) << c << " " << v;
+        }
+    // Settings beyond the dialog's range (damaged stored settings, and four
+    // times such a setting for the 16-bit gray mode) follow the same rule:
+    // from c = H on nothing is left for the slope, and a very negative c
+    // squeezes the picture towards the middle.
+    for (int maxValue : {255, 1023})
+        for (long long c : {128LL, 200LL, 511LL, 600LL, 1024LL, 4LL * INT32_MAX, -300LL, -100000LL, 4LL * INT32_MIN}) {
             std::vector<uint16_t> table(maxValue + 1);
             BuildContrastTable(table.data(), maxValue, c);
             const std::vector<int> ref = RefContrast(maxValue, c);
@@ -240,7 +255,7 @@ TEST(Sharpness, IsolatedBrightPixelClips) {
 TEST(Sharpness, MatchesTheReferenceOnOddSizes) {
     for (const auto& size : testutil::OddSizes())
         for (int bpp : {1, 2, 3, 4, 6, 8})
-            for (int s : {1, 10, 30}) {
+            for (int s : {1, 10, 30, -7, 5000, INT32_MAX}) {  // the last three only from damaged settings
                 const int maxValue = FilterMaxValue(bpp);
                 Image copy(size.w, size.h, bpp), out(size.w, size.h, bpp);
                 if (Wide(bpp)) {
@@ -257,8 +272,9 @@ TEST(Sharpness, MatchesTheReferenceOnOddSizes) {
                             for (int yy = y - 2; yy <= y + 1; ++yy)
                                 for (int xx = x - 2; xx <= x + 1; ++xx) sum += std::min(Get(copy, xx, yy, c), maxValue);
                             const int v = std::min(Get(copy, x, y, c), maxValue);
-                            const int o = std::clamp(v + s * (v - sum / 16) / 10, 0, maxValue);
-                            Wide(bpp) ? expected.set16(x, y, o, c) : expected.set8(x, y, o, c);
+                            const long long o = std::clamp<long long>(v + 1LL * s * (v - sum / 16) / 10, 0, maxValue);
+                            Wide(bpp) ? expected.set16(x, y, static_cast<int>(o), c)
+                                      : expected.set8(x, y, static_cast<int>(o), c);
                         }
                 RunSharpness(out, copy, s);
                 ASSERT_EQ(out.bytes, expected.bytes) << size.w << "x" << size.h << " bpp " << bpp << " s " << s;
@@ -307,7 +323,9 @@ TEST(HueSaturation, OnlyTheLowEightBitsOfTheHueCount) {
 }
 
 TEST(HueSaturation, MatchesTheReferenceOnOddSizes) {
-    const int settings[][2] = {{0, 0}, {1, 0}, {42, 0}, {128, 255}, {200, -255}, {-360, 17}, {300, -1}, {85, 100}};
+    // The last two saturations only come from damaged stored settings.
+    const int settings[][2] = {{0, 0},     {1, 0},    {42, 0},   {128, 255}, {200, -255},
+                               {-360, 17}, {300, -1}, {85, 100}, {40, 700},  {-3, 10000}};
     for (const auto& size : testutil::OddSizes())
         for (int bpp : {3, 4, 6, 8})
             for (const auto& hs : settings) {
@@ -344,6 +362,19 @@ TEST(HueSaturation, SaturationExtremes) {
     b = 100, g = 120, r = 140;
     HueSaturationPixel(b, g, r, 0, 255);
     EXPECT_GT(r - b, 40 * 3 / 2);
+
+    // At -256 no chroma is left; a stored setting below that is no less gray
+    // (and never pushes a channel outside 0..255).
+    Image gray(64, 4, 3), below(64, 4, 3);
+    testutil::FillRandom(gray, 12);
+    below = gray;
+    RunHue(gray, 0, -256);
+    RunHue(below, 0, INT32_MIN);
+    EXPECT_EQ(below.bytes, gray.bytes);
+    for (int x = 0; x < 64; ++x) {
+        EXPECT_EQ(gray.get8(x, 1, 0), gray.get8(x, 1, 1));
+        EXPECT_EQ(gray.get8(x, 1, 1), gray.get8(x, 1, 2));
+    }
 }
 
 TEST(HueSaturation, TwoSessionsWithDifferentSaturationsDoNotDisturbEachOther) {

@@ -357,6 +357,32 @@ TEST(ConvertFrame, FiltersRunInTheirOrder) {
     CheckFilterOrder(0, 1);
 }
 
+TEST(ConvertFrame, SixteenBitGrayContrastOfDamagedSettingsFollowsTheRule) {
+    // The 16-bit gray mode uses four times the stored contrast; a stored value
+    // far outside the dialog's range must still give the rule's table:
+    // c >= 1024 leaves nothing but black, a hugely negative c squeezes every
+    // sample to the middle (511 or 512).
+    FramePath p(1, 12, 10);
+    ImageAdjustBlock& a = p.session.m_adjust;
+    for (int32_t contrast : {INT32_MAX, 256, INT32_MIN}) {
+        SCOPED_TRACE(testing::Message() << "contrast " << contrast);
+        a.m_contrast = contrast;
+        p.FillMosaic([](BayerClass c, int x, int y) { return Texture(c, x, y) << 2; });
+        p.session.ConvertFrame();
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 12; ++x) {
+                const int v = FramePath::At(p.output(), x, y, 0);
+                if (contrast > 0) {
+                    ASSERT_EQ(v, 0) << x << "," << y;
+                } else {
+                    ASSERT_GE(v, 511) << x << "," << y;
+                    ASSERT_LE(v, 512) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(ConvertFrame, AutomaticWhiteBalance) {
     FramePath p(2, 12, 10);
     ImageAdjustBlock& a = p.session.m_adjust;

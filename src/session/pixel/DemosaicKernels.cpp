@@ -12,10 +12,16 @@
 namespace {
 
 // The white-balance gain in percent as an integer factor (128 = unity),
-// trunc(1.28 * gain) in double precision. Limited to 0..2047, which keeps every
-// product of a 16-bit sum (at most 16 x 65535) and the factor within 32 bits;
-// the gains users can set (0..800) stay far below that limit.
-int32_t GainFactor(int32_t gain) { return static_cast<int32_t>(std::clamp(1.28 * gain, 0.0, 2047.0)); }
+// trunc(1.28 * gain) in double precision. A negative gain (only from damaged
+// stored settings) gives no colour. From 2048 * (Max + 1) on every non-zero sum
+// already clips to Max, so larger factors are cut there: the result is the
+// same and every product stays within the accumulator (32 bits for 8-bit
+// sums of at most 16 x 255, 64 bits for 16-bit sums).
+template <typename T>
+int64_t GainFactor(int32_t gain) {
+    constexpr double kSaturating = 2048.0 * ((sizeof(T) == 1 ? 255 : 1023) + 1);
+    return static_cast<int64_t>(std::clamp(1.28 * gain, 0.0, kSaturating));
+}
 
 template <typename T>
 inline int Load(const uint8_t* p) {
@@ -52,13 +58,16 @@ inline Sums SumsAt(const Get& P) {
     }
 }
 
-// Writes blue, green, red: (B * kb) >> 11, G >> 1, (R * kr) >> 11, each at most Max.
-template <typename T>
-inline void StorePixel(uint8_t* d, const Sums& s, int32_t kb, int32_t kr) {
+// Writes blue, green, red: (B * kb) >> 11, G >> 1, (R * kr) >> 11, each at most
+// Max. Acc holds the products: 32 bits suffice for 8-bit sums (at most
+// 16 x 255 times at most 2^19) and for 16-bit sums (below 2^20) with factors
+// below 2048, the gains users can set; larger factors on 16-bit sums take 64.
+template <typename T, typename Acc>
+inline void StorePixel(uint8_t* d, const Sums& s, int64_t kb, int64_t kr) {
     constexpr int kMax = sizeof(T) == 1 ? 255 : 1023;
-    const int blue = std::min((s.blue * kb) >> 11, kMax);
+    const int blue = static_cast<int>(std::min<Acc>((s.blue * static_cast<Acc>(kb)) >> 11, kMax));
     const int green = std::min(s.green >> 1, kMax);
-    const int red = std::min((s.red * kr) >> 11, kMax);
+    const int red = static_cast<int>(std::min<Acc>((s.red * static_cast<Acc>(kr)) >> 11, kMax));
     if constexpr (sizeof(T) == 1) {
         d[0] = static_cast<uint8_t>(blue);
         d[1] = static_cast<uint8_t>(green);
@@ -77,9 +86,10 @@ struct Frame {
     int dstBpp, srcBpp;
     ptrdiff_t dstStride, srcStride;
     int phase;
-    int32_t kb, kr;
+    int64_t kb, kr;
 };
 
+template <typename T>
 Frame MakeFrame(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                 uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1) {
     const auto* params = reinterpret_cast<const BayerParams*>(word1);
@@ -93,13 +103,13 @@ Frame MakeFrame(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, 
     f.dstStride = dstStride;
     f.srcStride = srcStride;
     f.phase = params ? params->mode & 3 : 0;
-    f.kb = GainFactor(params ? params->gainBlue : 100);
-    f.kr = GainFactor(params ? params->gainRed : 100);
+    f.kb = GainFactor<T>(params ? params->gainBlue : 100);
+    f.kr = GainFactor<T>(params ? params->gainRed : 100);
     return f;
 }
 
 // One interior row from x = 2 to w - 3, the classes alternating CEven (even x) and COdd.
-template <typename T, BayerClass CEven, BayerClass COdd>
+template <typename T, typename Acc, BayerClass CEven, BayerClass COdd>
 void InteriorRow(const Frame& f, int y) {
     const uint8_t* rows[4];
     for (int i = 0; i < 4; ++i) rows[i] = f.src + (y - 2 + i) * f.srcStride;
@@ -109,32 +119,38 @@ void InteriorRow(const Frame& f, int y) {
     int x = 2;
     for (; x <= last; x += 2, d += 2 * f.dstBpp) {
         const auto atEven = [&](int dx, int dy) { return Load<T>(rows[dy + 2] + (x + dx) * bpp); };
-        StorePixel<T>(d, SumsAt<CEven>(atEven), f.kb, f.kr);
+        StorePixel<T, Acc>(d, SumsAt<CEven>(atEven), f.kb, f.kr);
         if (x + 1 > last) break;
         const auto atOdd = [&](int dx, int dy) { return Load<T>(rows[dy + 2] + (x + 1 + dx) * bpp); };
-        StorePixel<T>(d + f.dstBpp, SumsAt<COdd>(atOdd), f.kb, f.kr);
+        StorePixel<T, Acc>(d + f.dstBpp, SumsAt<COdd>(atOdd), f.kb, f.kr);
     }
 }
 
-template <typename T>
-int Interior(const Frame& f) {
+template <typename T, typename Acc>
+int InteriorWith(const Frame& f) {
     for (int y = 2; y <= f.height - 3; ++y) {
         switch (BayerClassAt(f.phase, 0, y)) {
             case BayerClass::Green1:
-                InteriorRow<T, BayerClass::Green1, BayerClass::Blue>(f, y);
+                InteriorRow<T, Acc, BayerClass::Green1, BayerClass::Blue>(f, y);
                 break;
             case BayerClass::Blue:
-                InteriorRow<T, BayerClass::Blue, BayerClass::Green1>(f, y);
+                InteriorRow<T, Acc, BayerClass::Blue, BayerClass::Green1>(f, y);
                 break;
             case BayerClass::Red:
-                InteriorRow<T, BayerClass::Red, BayerClass::Green2>(f, y);
+                InteriorRow<T, Acc, BayerClass::Red, BayerClass::Green2>(f, y);
                 break;
             case BayerClass::Green2:
-                InteriorRow<T, BayerClass::Green2, BayerClass::Red>(f, y);
+                InteriorRow<T, Acc, BayerClass::Green2, BayerClass::Red>(f, y);
                 break;
         }
     }
     return 1;
+}
+
+template <typename T>
+int Interior(const Frame& f) {
+    const bool narrow = sizeof(T) == 1 || (f.kb < 2048 && f.kr < 2048);
+    return narrow ? InteriorWith<T, int32_t>(f) : InteriorWith<T, int64_t>(f);
 }
 
 // A neighbour coordinate outside 0..n-1 is taken four sites further inside,
@@ -159,16 +175,16 @@ void BorderPixel(const Frame& f, int x, int y) {
     uint8_t* d = f.dst + y * f.dstStride + static_cast<ptrdiff_t>(x) * f.dstBpp;
     switch (BayerClassAt(f.phase, x, y)) {
         case BayerClass::Red:
-            StorePixel<T>(d, SumsAt<BayerClass::Red>(at), f.kb, f.kr);
+            StorePixel<T, int64_t>(d, SumsAt<BayerClass::Red>(at), f.kb, f.kr);
             break;
         case BayerClass::Blue:
-            StorePixel<T>(d, SumsAt<BayerClass::Blue>(at), f.kb, f.kr);
+            StorePixel<T, int64_t>(d, SumsAt<BayerClass::Blue>(at), f.kb, f.kr);
             break;
         case BayerClass::Green1:
-            StorePixel<T>(d, SumsAt<BayerClass::Green1>(at), f.kb, f.kr);
+            StorePixel<T, int64_t>(d, SumsAt<BayerClass::Green1>(at), f.kb, f.kr);
             break;
         case BayerClass::Green2:
-            StorePixel<T>(d, SumsAt<BayerClass::Green2>(at), f.kb, f.kr);
+            StorePixel<T, int64_t>(d, SumsAt<BayerClass::Green2>(at), f.kb, f.kr);
             break;
     }
 }
@@ -192,23 +208,26 @@ int Border(const Frame& f) {
 
 int KernelDemosaicInterior8(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                             uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
-    return Interior<uint8_t>(MakeFrame(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
+    return Interior<uint8_t>(
+        MakeFrame<uint8_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
 }
 
 int KernelDemosaicBorder8(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                           uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
-    return Border<uint8_t>(MakeFrame(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
+    return Border<uint8_t>(
+        MakeFrame<uint8_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
 }
 
 int KernelDemosaicInterior16(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                              uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
     return Interior<uint16_t>(
-        MakeFrame(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
+        MakeFrame<uint16_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
 }
 
 int KernelDemosaicBorder16(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                            uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
-    return Border<uint16_t>(MakeFrame(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
+    return Border<uint16_t>(
+        MakeFrame<uint16_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
 }
 
 WhiteBalanceGains MeasureWhiteBalance(const uint8_t* bits, int width, int height, int stride, int bytesPerSample,

@@ -5,8 +5,9 @@
 #pragma once
 #include "output/pixel/PixelTypes.h"
 
-// Phase (0..3) and white-balance gains in percent (100 = unity). The red and
-// blue factors are trunc(1.28 * gain), limited to 0..2047; green is not gained.
+// Phase (0..3; only its two low bits count) and white-balance gains in
+// percent (100 = unity). The red and blue factors are trunc(1.28 * gain); a
+// negative gain counts as 0. Green is not gained.
 struct BayerParams {
     int32_t mode;
     int32_t gainRed;

@@ -39,20 +39,23 @@ void BuildGammaTable(uint16_t* table, int maxValue, int gamma) {
     }
 }
 
-void BuildContrastTable(uint16_t* table, int maxValue, int contrast) {
-    const int half = (maxValue + 1) / 2;                   // 128 or 512
-    const int c = std::clamp(contrast, -65536, half - 1);  // keeps the slope finite and positive
-    const double slope = (maxValue + 1) / (2.0 * (half - c));
+void BuildContrastTable(uint16_t* table, int maxValue, int64_t contrast) {
+    // 64-bit and double arithmetic: the rule holds for every setting, also one
+    // far outside the dialog's range. The slope is needed only for c <= v <= M - c,
+    // which leaves H - c >= 1 / 2 there.
+    const int64_t half = (maxValue + 1) / 2;                                        // H: 128 or 512
+    const int64_t c = std::clamp<int64_t>(contrast, INT64_MIN / 4, INT64_MAX / 4);  // M - c cannot overflow
     for (int v = 0; v <= maxValue; ++v) {
-        int t;
+        int64_t t;
         if (v < c) {
             t = 0;
         } else if (v > maxValue - c) {
             t = maxValue;
         } else {
-            t = static_cast<int>(slope * (v - c));
+            t = static_cast<int64_t>((maxValue + 1) / (2.0 * static_cast<double>(half - c)) *
+                                     static_cast<double>(v - c));
         }
-        table[v] = static_cast<uint16_t>(std::clamp(t, 0, maxValue));
+        table[v] = static_cast<uint16_t>(std::clamp<int64_t>(t, 0, maxValue));
     }
 }
 
@@ -67,9 +70,10 @@ void BuildBrightnessTable(uint16_t* table, int maxValue, int brightness) {
 }
 
 void BuildSharpnessTable(int16_t* table, int maxValue, int sharpness) {
-    const int s = std::clamp(sharpness, -1000, 1000);  // keeps every entry within 16 bits
+    // A difference beyond +-M already clips every sample to 0 or M, so the
+    // entries are cut to 16 bits without changing any result.
     for (int d = -maxValue; d <= maxValue; ++d)
-        table[d + maxValue] = static_cast<int16_t>(std::clamp(s * d / 10, -32768, 32767));
+        table[d + maxValue] = static_cast<int16_t>(std::clamp<int64_t>(int64_t{sharpness} * d / 10, -32768, 32767));
 }
 
 // ---- lookup kernel (gamma, contrast, brightness) ----------------------------
@@ -183,15 +187,21 @@ constexpr std::array<int32_t, 256> kReciprocal = [] {
 // The lock keeps two sessions with different saturations from reading a
 // half-rebuilt table; each run copies it once and then works lock-free.
 std::mutex gChromaLock;
-int gChromaSaturation = INT_MIN;
+int64_t gChromaSaturation = INT64_MIN;  // no table built yet
 std::array<int32_t, 256> gChroma{};
 
 std::array<int32_t, 256> ChromaSnapshot(int saturation) {
-    const int sat = std::clamp(saturation, -255, 255);  // keeps S[k] within 0..509
     std::lock_guard<std::mutex> lock(gChromaLock);
-    if (sat != gChromaSaturation) {
-        for (int k = 0; k < 256; ++k) gChroma[k] = (32768 + k * (sat + 256) * 256) >> 16;
-        gChromaSaturation = sat;
+    if (saturation != gChromaSaturation) {
+        // In 64 bits for any stored setting. Below -256 the rule would give a
+        // negative chroma (channels outside 0..255): no chroma at all is the
+        // least a picture can have. Above 511 an entry changes nothing, as the
+        // chroma is limited to at most 255 by Qmax anyway.
+        for (int k = 0; k < 256; ++k) {
+            const int64_t chroma = (32768 + int64_t{k} * (int64_t{saturation} + 256) * 256) >> 16;
+            gChroma[k] = static_cast<int32_t>(std::clamp<int64_t>(chroma, 0, 511));
+        }
+        gChromaSaturation = saturation;
     }
     return gChroma;
 }

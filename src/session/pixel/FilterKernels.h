@@ -19,8 +19,9 @@ constexpr int FilterMaxValue(int bytesPerPixel) {
 void BuildGammaTable(uint16_t* table, int maxValue, int gamma);
 // Contrast table of maxValue + 1 entries for the factor c (the parameter; four
 // times the parameter for the 16-bit gray buffer). H is 128 for maxValue 255
-// and 512 for 1023; c is limited to below H.
-void BuildContrastTable(uint16_t* table, int maxValue, int contrast);
+// and 512 for 1023: v < c gives 0, v > M - c gives M, otherwise
+// trunc((M + 1) / (2 (H - c)) * (v - c)); any c.
+void BuildContrastTable(uint16_t* table, int maxValue, int64_t contrast);
 // Brightness table of maxValue + 1 entries for m_brightness -255..255:
 // trunc(s * f) with the single-precision factor f, clipped to maxValue.
 void BuildBrightnessTable(uint16_t* table, int maxValue, int brightness);
