@@ -54,9 +54,9 @@ int CVidlynQM7720USB3Sdk::StartStream() {
     // The camera gets its gain and exposure again with every stream start; a value
     // that was never set is not sent (there is nothing to restore).
     Sleep(100);
-    if (m_globalGainCache != -1) SetGlobalGain(m_globalGainCache & 0xFFFF);
+    if (const int32_t gain = m_globalGainCache.load(); gain != -1) SetGlobalGain(gain & 0xFFFF);
     Sleep(100);
-    if (m_exposureCache != -1) SetExposure(m_exposureCache);
+    if (const int32_t exposure = m_exposureCache.load(); exposure != -1) SetExposure(exposure);
     return result;
 }
 
@@ -112,6 +112,9 @@ void CVidlynQM7720USB3Sdk::TransferThreadMain() {
 }
 
 int CVidlynQM7720USB3Sdk::SetFormat(int, int, int, int, int subSample) {
+    // Pause, writes and resume form one bracket: a second writer waits for it to
+    // end instead of writing unpaused while the first one holds the thread.
+    RegisterGuard registers(*this);
     const int token = PauseStream();
     if (token == -1) return 20;
     if (subSample != m_subSample) m_subSampleChanged = 1;
@@ -132,6 +135,7 @@ int CVidlynQM7720USB3Sdk::SetFormat(int, int, int, int, int subSample) {
 }
 
 int CVidlynQM7720USB3Sdk::SetGlobalGain(int gain) {
+    RegisterGuard registers(*this);
     const int token = PauseStream();
     if (token == -1) return 0;
     m_globalGainCache = gain & 0xFFFF;
@@ -142,6 +146,7 @@ int CVidlynQM7720USB3Sdk::SetGlobalGain(int gain) {
 }
 
 int CVidlynQM7720USB3Sdk::SetExposure(int value) {
+    RegisterGuard registers(*this);
     const int token = PauseStream();
     if (token == -1) return 0;
     m_exposureCache = value;
@@ -151,12 +156,14 @@ int CVidlynQM7720USB3Sdk::SetExposure(int value) {
 }
 
 uint16_t CVidlynQM7720USB3Sdk::GetGlobalGain() {
-    return m_globalGainCache == -1 ? 0 : static_cast<uint16_t>(m_globalGainCache);
+    const int32_t gain = m_globalGainCache.load();
+    return gain == -1 ? 0 : static_cast<uint16_t>(gain);
 }
 
 int CVidlynQM7720USB3Sdk::GetExposure(int* value) {
-    if (m_exposureCache == -1) return 0;
-    if (value) *value = m_exposureCache;
+    const int32_t exposure = m_exposureCache.load();
+    if (exposure == -1) return 0;
+    if (value) *value = exposure;
     return 1;
 }
 

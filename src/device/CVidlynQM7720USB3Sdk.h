@@ -23,7 +23,8 @@ public:
     // frame boundary. 1 when the camera took the value, 0 otherwise.
     int SetGlobalGain(int gain);
     int SetExposure(int value);
-    // Last gain sent (0 when none was), and last exposure value sent (0 when none was).
+    // Last gain sent (0 when none was); last exposure value sent (0 and `value`
+    // untouched when none was).
     uint16_t GetGlobalGain();
     int GetExposure(int* value);
 
@@ -34,8 +35,10 @@ public:
     uint8_t* m_staging = nullptr;
     int32_t m_halfWidth = 2448;
     int32_t m_dualOutput = 1;
-    int32_t m_globalGainCache = -1;
-    int32_t m_exposureCache = -1;
+    // Written by whichever thread sends gain or exposure (the application's, or the
+    // acquisition thread's automatic exposure) and read by the session's getters.
+    std::atomic<int32_t> m_globalGainCache{-1};
+    std::atomic<int32_t> m_exposureCache{-1};
     int32_t m_subSampleChanged = 1;
 
 private:

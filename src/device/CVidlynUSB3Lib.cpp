@@ -11,7 +11,7 @@
 
 using namespace vidlyn::sector;
 
-CVidlynUSB3Lib::CVidlynUSB3Lib() = default;
+CVidlynUSB3Lib::CVidlynUSB3Lib() { InitializeCriticalSection(&m_registerLock); }
 
 CVidlynUSB3Lib::~CVidlynUSB3Lib() {
     // A derived class has closed the device already; this keeps the base safe on its own.
@@ -21,6 +21,7 @@ CVidlynUSB3Lib::~CVidlynUSB3Lib() {
         RawDisk().Close(m_disk);
         m_disk = INVALID_HANDLE_VALUE;
     }
+    DeleteCriticalSection(&m_registerLock);
 }
 
 void CVidlynUSB3Lib::Reserved1() {}
@@ -108,8 +109,13 @@ int CVidlynUSB3Lib::SelectDevice(int index) {
 }
 
 int CVidlynUSB3Lib::OpenDevice() {
-    // The transfer thread reads through the handle that is about to be closed.
-    if (m_doneEvent) StopStream();
+    // No register transaction of another thread may use the handle while it is swapped.
+    RegisterGuard guard(*this);
+    // The transfer thread reads through the handle that is about to be closed, so
+    // it is ended. Its frames stay where they are: the session may select while it
+    // streams, and its acquisition thread may be copying one right now.
+    // The next start or stop frees them.
+    if (m_doneEvent) JoinTransferThread();
     if (IsOpen()) {
         RawDisk().Close(m_disk);
         m_disk = INVALID_HANDLE_VALUE;
@@ -132,6 +138,7 @@ int CVidlynUSB3Lib::OpenDevice() {
 }
 
 void CVidlynUSB3Lib::CloseDevice() {
+    RegisterGuard guard(*this);
     StopStream();
     if (IsOpen()) {
         RawDisk().Close(m_disk);

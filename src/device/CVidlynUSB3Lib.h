@@ -102,6 +102,26 @@ public:
     static float ComputeFps(uint32_t frames, uint32_t elapsedMs);
 
 protected:
+    // Holds the register lock (recursive) for one register transaction: the two
+    // sectors of a two-phase write, a read command and its answer, the start
+    // command, a pause-write-resume bracket of the model class, and the swap of
+    // the disk handle. Register writes come from the application's thread and
+    // from the acquisition thread (automatic exposure); without it their sectors
+    // interleave and a value lands in the other thread's register. The transfer
+    // thread never takes it (lock order: register lock, then I/O lock).
+    class RegisterGuard {
+    public:
+        explicit RegisterGuard(CVidlynUSB3Lib& device) : m_lock(device.m_registerLock) {
+            EnterCriticalSection(&m_lock);
+        }
+        ~RegisterGuard() { LeaveCriticalSection(&m_lock); }
+        RegisterGuard(const RegisterGuard&) = delete;
+        RegisterGuard& operator=(const RegisterGuard&) = delete;
+
+    private:
+        CRITICAL_SECTION& m_lock;
+    };
+
     // One positioning plus one transfer on the shared disk handle, serialised
     // against the other thread's pairs.
     bool SeekRead(uint32_t offset, void* buffer, uint32_t length);
@@ -153,5 +173,9 @@ public:
 
 protected:
     SRWLOCK m_ioLock = SRWLOCK_INIT;  // one seek-and-transfer pair at a time
+    CRITICAL_SECTION m_registerLock;  // one register transaction at a time (RegisterGuard)
     int32_t m_activeSubSample = 0;    // subsample code the slots were sized for
+    // Transfer-thread passes that are signalling m_frameEvent right now: the
+    // waiter closes its event only when none can still be holding the handle.
+    std::atomic<int32_t> m_signalling{0};
 };

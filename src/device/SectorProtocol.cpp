@@ -35,6 +35,7 @@ bool CVidlynUSB3Lib::SeekWrite(uint32_t offset, const void* buffer, uint32_t len
 }
 
 bool CVidlynUSB3Lib::SendStartCommand() {
+    RegisterGuard registers(*this);  // never between the two sectors of a register write
     uint8_t command[kSectorSize] = {};
     command[0] = kCmdStart;
     return SeekWrite(kCommandOffset, command, kSectorSize);
@@ -47,6 +48,9 @@ int CVidlynUSB3Lib::ReadFrameData(void* buffer, uint32_t size) {
     uint8_t status[kSectorSize];
     bool ready = false;
     for (int i = 0; i < polls && !ready; ++i) {
+        // A transfer being stopped (StopStream, or FinishCapture after its time-out)
+        // gives up between two polls instead of finishing a poll nobody waits for.
+        if (m_transferState.load() == kTransferStopRequested) return 0;
         if (!SeekRead(kStatusOffset, status, kSectorSize)) return 0;
         ready = status[kReadyFlag] == 1;
     }
@@ -55,6 +59,7 @@ int CVidlynUSB3Lib::ReadFrameData(void* buffer, uint32_t size) {
 }
 
 int CVidlynUSB3Lib::WriteRegisterByte(uint16_t address, uint8_t value) {
+    RegisterGuard registers(*this);
     if (!IsOpen()) return 0;
     uint8_t command[kSectorSize] = {};
     command[0] = kCmdWriteRegister;
@@ -65,6 +70,7 @@ int CVidlynUSB3Lib::WriteRegisterByte(uint16_t address, uint8_t value) {
 }
 
 int CVidlynUSB3Lib::ReadRegisterByte(uint16_t address, uint8_t* value) {
+    RegisterGuard registers(*this);
     if (!IsOpen()) return 0;
     uint8_t block[kSectorSize] = {};
     block[0] = kCmdReadRegister;
@@ -78,6 +84,7 @@ int CVidlynUSB3Lib::ReadRegisterByte(uint16_t address, uint8_t* value) {
 }
 
 int CVidlynUSB3Lib::WriteRegisterWord(uint16_t address, uint16_t value) {
+    RegisterGuard registers(*this);  // both halves of one word together
     if (!IsOpen()) return 0;
     // Both halves are sent even when the first fails.
     const int high = WriteRegisterByte(address, static_cast<uint8_t>(value >> 8));
@@ -86,6 +93,7 @@ int CVidlynUSB3Lib::WriteRegisterWord(uint16_t address, uint16_t value) {
 }
 
 int CVidlynUSB3Lib::ReadRegisterWord(uint16_t address, uint16_t* value) {
+    RegisterGuard registers(*this);
     if (!IsOpen()) return 0;
     uint8_t high = 0;
     uint8_t low = 0;
@@ -97,6 +105,7 @@ int CVidlynUSB3Lib::ReadRegisterWord(uint16_t address, uint16_t* value) {
 }
 
 int CVidlynQM7720USB3Sdk::WriteSensorRegister(uint16_t address, uint16_t value) {
+    RegisterGuard registers(*this);
     if (!IsOpen()) return 0;
     uint8_t command[kSectorSize] = {};
     command[0] = kCmdWriteRegister;

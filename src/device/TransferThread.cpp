@@ -131,7 +131,13 @@ int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
         const int n = NewestSlot();
         FrameSlot& slot = m_slots[n];
         const int32_t number = slot.number.load(std::memory_order_acquire);
-        if (!slot.data || number == 0) return kCopyFailed;
+        if (!slot.data) return kCopyFailed;
+        if (number == 0) {
+            // No frame yet, or the thread took the chosen slot since it was found newest.
+            if (m_slots[0].number.load() == 0 && m_slots[1].number.load() == 0 && m_slots[2].number.load() == 0)
+                return kCopyFailed;
+            continue;
+        }
         std::memcpy(dst, slot.data, ActiveCopySize());
         std::atomic_thread_fence(std::memory_order_acquire);
         if (slot.number.load(std::memory_order_relaxed) == number) {
@@ -173,12 +179,18 @@ int CVidlynUSB3Lib::WaitFrameBoundary() {
     }
     const DWORD result = WaitForSingleObject(event, 1000);
     m_frameEvent = nullptr;
+    // A pass that picked the handle up before it was withdrawn may still be about
+    // to signal it; closing it under that pass would let it signal whatever object
+    // gets the handle value next. Such a pass is one SetEvent away from done.
+    while (m_signalling.load() != 0) SwitchToThread();
     CloseHandle(event);
     return result == WAIT_OBJECT_0 ? 1 : 0;
 }
 
 void CVidlynUSB3Lib::SignalFrameBoundary() {
+    ++m_signalling;
     if (HANDLE event = m_frameEvent.load()) SetEvent(event);
+    --m_signalling;
 }
 
 void CVidlynUSB3Lib::CountFrameForFps(uint32_t& frames, uint32_t& windowStart) {
@@ -207,8 +219,12 @@ void CVidlynUSB3Lib::TransferThreadMain() {
             slot.number.store(0, std::memory_order_relaxed);
             std::atomic_thread_fence(std::memory_order_release);
             if (!ReadFrameData(slot.data, ActiveRawFrameSize())) {
-                // This class has no retry: the consumer sees status 1 and stops.
-                m_transferState = kTransferFailed;
+                // This class has no retry: the consumer sees status 1 and stops. A
+                // read given up for a stop request is no failure (the stop stands).
+                int32_t current = m_transferState.load();
+                while (current != kTransferStopRequested &&
+                       !m_transferState.compare_exchange_weak(current, kTransferFailed)) {
+                }
                 break;
             }
             const int32_t number = ++m_frameCounter;

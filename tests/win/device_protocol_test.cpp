@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "CameraFixture.h"
@@ -77,6 +79,34 @@ TEST_F(DeviceProtocolTest, GainAndExposureRegisters) {
     // The gain result is that of the 0x0005 write alone.
     cam->AddFault(FaultRule{DiskOp::Write, CameraModel::kCommandOffset, 2, 1});
     EXPECT_EQ(0, device->SetGlobalGain(5));
+}
+
+TEST_F(DeviceProtocolTest, SensorRegisterWritesFromTwoThreadsStayWhole) {
+    // The automatic exposure writes from the acquisition thread while the
+    // application sets the gain: each address sector must be followed by its own
+    // value sector, or the camera puts one thread's value into the other's register.
+    constexpr int kWrites = 3000;
+    const size_t before = cam->RegisterWrites().size();
+    std::atomic<int> failed{0};
+    std::atomic<int> ready{0};
+    auto writer = [&](uint16_t address, uint16_t tag) {
+        for (++ready; ready.load() < 2;) {
+        }
+        for (int i = 0; i < kWrites; ++i)
+            if (!device->WriteSensorRegister(address, uint16_t(tag | (i & 0x0FFF)))) ++failed;
+    };
+    std::thread a(writer, uint16_t(0x2004), uint16_t(0x1000));
+    std::thread b(writer, uint16_t(0x0005), uint16_t(0x2000));
+    a.join();
+    b.join();
+    EXPECT_EQ(0, failed.load());
+    const auto writes = cam->RegisterWrites();
+    ASSERT_GE(writes.size(), before);
+    int mixed = 0;
+    for (size_t i = before; i < writes.size(); ++i)
+        mixed += (writes[i].second & 0xF000) != (writes[i].first == 0x2004 ? 0x1000 : 0x2000);
+    EXPECT_EQ(size_t(2 * kWrites), writes.size() - before);
+    EXPECT_EQ(0, mixed);
 }
 
 TEST_F(DeviceProtocolTest, ReadyPollTreatsEveryValueButOneAsNotReady) {

@@ -371,3 +371,55 @@ TEST_F(DeviceTransferTest, FormatChangeDuringStreamKeepsTheTransferGeometry) {
     device->StopStream();
     EXPECT_EQ(998784u, device->GetFrameCopySize());
 }
+
+TEST_F(DeviceTransferTest, ReselectingMidStreamLeavesTheConsumerItsFrames) {
+    // Vidlyn_SetDeviceNumber selects while the session streams, so the
+    // acquisition thread may be copying a frame when the disk is reopened: the
+    // transfer ends, but the frames it left must stay readable until the stream
+    // is stopped or started again.
+    ASSERT_EQ(0, device->SetFormat(0, 0, 4896, 3264, 0));  // full frames: the copy takes a while
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(0, device->StartStream());
+        ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() >= 1; }, 20000));
+        std::atomic<bool> stop{false};
+        std::atomic<int> copies{0};
+        std::thread consumer([&] {
+            std::vector<uint8_t> frame(device->GetFrameCopySize());
+            while (!stop)
+                if (device->CopyLatestFrame(frame.data()) == 0) ++copies;
+        });
+        EXPECT_TRUE(WaitUntil([&] { return copies.load() >= 2; }, 20000));
+        EXPECT_EQ(0, device->SelectDevice(0));
+        EXPECT_EQ(CVidlynUSB3Lib::kTransferIdle, device->GetTransferState());
+        const int after = copies.load();
+        EXPECT_TRUE(WaitUntil([&] { return copies.load() > after + 1; })) << "the last frames can still be taken";
+        stop = true;
+        consumer.join();
+        EXPECT_EQ(0, device->StopStream());
+        EXPECT_EQ(1, rig.disk.OpenHandles());
+    }
+}
+
+TEST_F(DeviceTransferTest, StopEndsAPassThatIsStillPolling) {
+    // A camera that never gets ready keeps the thread in its status poll for the
+    // read time-out's count of reads (seconds on a real disk). A stop, and the join
+    // after a capture time-out, must not wait for the rest of that poll: the frame
+    // is no longer wanted. A pass that runs to its end polls exactly `polls` times,
+    // so a stop that waited for it leaves a whole multiple of `polls`. (A stop can
+    // also land between two passes; one cut poll in three tries is asked for.)
+    constexpr uint64_t polls = 10000;
+    cam->SetNeverReady(true);
+    device->SetReadTimeout(int(polls));
+    int cut = 0;
+    for (int attempt = 0; attempt < 3 && cut == 0; ++attempt) {
+        cam->ClearLog();
+        ASSERT_EQ(0, device->StartStream());
+        ASSERT_TRUE(WaitUntil([&] {  // early in a pass, with most of its poll ahead
+            const uint64_t into = cam->CountReads(CameraModel::kStatusOffset) % polls;
+            return into > 50 && into < 2000;
+        }));
+        EXPECT_EQ(0, device->StopStream());
+        cut += cam->CountReads(CameraModel::kStatusOffset) % polls != 0;
+    }
+    EXPECT_EQ(1, cut) << "every stop waited for the whole poll";
+}
