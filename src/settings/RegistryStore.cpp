@@ -82,6 +82,25 @@ bool CreateGroup(RegKey& root, RegKey& group, const char* groupName) {
     return root.Create(HKEY_CURRENT_USER, kSettingsKey) && group.Create(root.get(), groupName);
 }
 
+// The seven values of a size preset, in their stored order.
+constexpr struct {
+    const char* name;
+    int32_t PresetRecord::*field;
+} kPresetValues[] = {
+    {"TH", &PresetRecord::totalWidth},   {"TV", &PresetRecord::totalHeight}, {"EH", &PresetRecord::width},
+    {"EV", &PresetRecord::height},       {"EHS", &PresetRecord::startX},     {"EVS", &PresetRecord::startY},
+    {"Buf", &PresetRecord::bufferCount},
+};
+
+// Reads a preset key; a missing value leaves its field of `record` as it was.
+void ReadPreset(const RegKey& key, PresetRecord& record) {
+    for (const auto& v : kPresetValues) key.Read(v.name, record.*v.field);
+}
+
+void WritePreset(const RegKey& key, const PresetRecord& record) {
+    for (const auto& v : kPresetValues) key.Write(v.name, record.*v.field);
+}
+
 // First start: stores the full-sensor format as preset 0 and the default
 // stream settings. False when the keys cannot be created.
 bool WriteDefaultFormat() {
@@ -89,13 +108,7 @@ bool WriteDefaultFormat() {
     if (!root.Create(HKEY_CURRENT_USER, kSettingsKey)) return false;
     RegKey preset;
     if (!preset.Create(root.get(), "Size_00")) return false;
-    preset.Write("TH", 4896);
-    preset.Write("TV", 3264);
-    preset.Write("EH", 4896);
-    preset.Write("EV", 3264);
-    preset.Write("EHS", 0);
-    preset.Write("EVS", 0);
-    preset.Write("Buf", 10);
+    WritePreset(preset, PresetRecord{4896, 3264, 4896, 3264, 0, 0, 10});
     preset.Close();
     root.Write("Size", 0);
     root.Write("Color", 2);
@@ -130,13 +143,21 @@ int LoadCameraFormat(CVidlyn& session) {
         session.pushError(VIDLYN_ERR_SETTINGS);
         return 0;
     }
-    preset.Read("TH", session.m_totalWidth);
-    preset.Read("TV", session.m_totalHeight);
-    preset.Read("EH", session.m_width);
-    preset.Read("EV", session.m_height);
-    preset.Read("EHS", session.m_startX);
-    preset.Read("EVS", session.m_startY);
-    preset.Read("Buf", session.m_bufferCount);
+    PresetRecord r{static_cast<int32_t>(session.m_totalWidth),
+                   static_cast<int32_t>(session.m_totalHeight),
+                   session.m_width,
+                   session.m_height,
+                   session.m_startX,
+                   session.m_startY,
+                   static_cast<int32_t>(session.m_bufferCount)};
+    ReadPreset(preset, r);
+    session.m_totalWidth = static_cast<uint32_t>(r.totalWidth);
+    session.m_totalHeight = static_cast<uint32_t>(r.totalHeight);
+    session.m_width = r.width;
+    session.m_height = r.height;
+    session.m_startX = r.startX;
+    session.m_startY = r.startY;
+    session.m_bufferCount = static_cast<uint32_t>(r.bufferCount);
     return 1;
 }
 
@@ -170,11 +191,16 @@ struct AdjustValue {
 };
 
 constexpr AdjustValue kFilterValues[] = {
-    {"Brightness", &ImageAdjustBlock::m_brightness, 0},  {"Contrast", &ImageAdjustBlock::m_contrast, 0},
-    {"Hue", &ImageAdjustBlock::m_hue, 0},                {"Saturation", &ImageAdjustBlock::m_saturation, 0},
-    {"Sharpness", &ImageAdjustBlock::m_sharpness, 0},    {"R_Gain", &ImageAdjustBlock::m_bayerGainRed, 100},
-    {"G_Gain", &ImageAdjustBlock::m_bayerGainGreen, 100}, {"B_Gain", &ImageAdjustBlock::m_bayerGainBlue, 100},
-    {"Gamma", &ImageAdjustBlock::m_gamma, 100},          {"BayerMode", &ImageAdjustBlock::m_bayerMode, 3},
+    {"Brightness", &ImageAdjustBlock::m_brightness, 0},
+    {"Contrast", &ImageAdjustBlock::m_contrast, 0},
+    {"Hue", &ImageAdjustBlock::m_hue, 0},
+    {"Saturation", &ImageAdjustBlock::m_saturation, 0},
+    {"Sharpness", &ImageAdjustBlock::m_sharpness, 0},
+    {"R_Gain", &ImageAdjustBlock::m_bayerGainRed, 100},
+    {"G_Gain", &ImageAdjustBlock::m_bayerGainGreen, 100},
+    {"B_Gain", &ImageAdjustBlock::m_bayerGainBlue, 100},
+    {"Gamma", &ImageAdjustBlock::m_gamma, 100},
+    {"BayerMode", &ImageAdjustBlock::m_bayerMode, 3},
 };
 
 constexpr AdjustValue kGrayValues[] = {
@@ -296,14 +322,7 @@ int LoadPresetTable(PresetTable& table) {
         PresetKeyName(name, n);
         RegKey preset;
         if (!preset.OpenRead(root.get(), name)) break;
-        PresetRecord& r = table.presets[n];
-        preset.Read("TH", r.totalWidth);
-        preset.Read("TV", r.totalHeight);
-        preset.Read("EH", r.width);
-        preset.Read("EV", r.height);
-        preset.Read("EHS", r.startX);
-        preset.Read("EVS", r.startY);
-        preset.Read("Buf", r.bufferCount);
+        ReadPreset(preset, table.presets[n]);
     }
     table.count = n;
     root.Read("Size", table.size);
@@ -325,14 +344,7 @@ int SavePresetTable(const PresetTable& table) {
         PresetKeyName(name, n);
         RegKey preset;
         if (!preset.Create(root.get(), name)) break;
-        const PresetRecord& r = table.presets[n];
-        preset.Write("TH", r.totalWidth);
-        preset.Write("TV", r.totalHeight);
-        preset.Write("EH", r.width);
-        preset.Write("EV", r.height);
-        preset.Write("EHS", r.startX);
-        preset.Write("EVS", r.startY);
-        preset.Write("Buf", r.bufferCount);
+        WritePreset(preset, table.presets[n]);
     }
     root.Write("Size", table.size);
     root.Write("Color", table.color);
