@@ -101,6 +101,30 @@ void WritePreset(const RegKey& key, const PresetRecord& record) {
     for (const auto& v : kPresetValues) key.Write(v.name, record.*v.field);
 }
 
+// The analog group in its stored order; the gains share the carried value
+// of LoadAnalogSettings.
+struct AnalogValue {
+    const char* name;
+    int32_t AnalogBlock::*field;
+    bool carried;
+};
+constexpr AnalogValue kAnalogValues[] = {
+    {"Global", &AnalogBlock::m_globalGain, true},       {"ColorG1", &AnalogBlock::m_colorGainGreen1, true},
+    {"ColorR", &AnalogBlock::m_colorGainRed, true},     {"ColorB", &AnalogBlock::m_colorGainBlue, true},
+    {"ColorG2", &AnalogBlock::m_colorGainGreen2, true}, {"Exposure", &AnalogBlock::m_exposureTime, false},
+    {"V_Mirror", &AnalogBlock::m_mirrorV, false},       {"H_Mirror", &AnalogBlock::m_mirrorH, false},
+    {"AutoIris", &AnalogBlock::m_autoIris, false},
+};
+
+// The five root values of the stream format group.
+constexpr struct {
+    const char* name;
+    int32_t PresetTable::*field;
+} kRootValues[] = {
+    {"Size", &PresetTable::size},         {"Color", &PresetTable::color}, {"SubSample", &PresetTable::subSample},
+    {"WaitTime", &PresetTable::waitTime}, {"Clock", &PresetTable::clock},
+};
+
 // First start: stores the full-sensor format as preset 0 and the default
 // stream settings. False when the keys cannot be created.
 bool WriteDefaultFormat() {
@@ -274,20 +298,14 @@ int LoadAnalogSettings(CVidlyn& session) {
     // missing "Global" gives 0 and a missing colour gain repeats the gain read
     // just before it. The stored colour gains are all copies of the global gain.
     int32_t gain = 0;
-    group.Read("Global", gain);
-    g.m_globalGain = gain;
-    group.Read("ColorG1", gain);
-    g.m_colorGainGreen1 = gain;
-    group.Read("ColorR", gain);
-    g.m_colorGainRed = gain;
-    group.Read("ColorB", gain);
-    g.m_colorGainBlue = gain;
-    group.Read("ColorG2", gain);
-    g.m_colorGainGreen2 = gain;
-    group.Read("Exposure", g.m_exposureTime);
-    group.Read("V_Mirror", g.m_mirrorV);
-    group.Read("H_Mirror", g.m_mirrorH);
-    group.Read("AutoIris", g.m_autoIris);
+    for (const AnalogValue& v : kAnalogValues) {
+        if (v.carried) {
+            group.Read(v.name, gain);
+            g.*v.field = gain;
+        } else {
+            group.Read(v.name, g.*v.field);
+        }
+    }
     return 1;
 }
 
@@ -295,15 +313,7 @@ int SaveAnalogSettings(const CVidlyn& session) {
     const AnalogBlock& g = session.m_analog;
     RegKey root, group;
     if (!CreateGroup(root, group, "Gain")) return 0;
-    group.Write("Global", g.m_globalGain);
-    group.Write("ColorG1", g.m_colorGainGreen1);
-    group.Write("ColorR", g.m_colorGainRed);
-    group.Write("ColorB", g.m_colorGainBlue);
-    group.Write("ColorG2", g.m_colorGainGreen2);
-    group.Write("Exposure", g.m_exposureTime);
-    group.Write("V_Mirror", g.m_mirrorV);
-    group.Write("H_Mirror", g.m_mirrorH);
-    group.Write("AutoIris", g.m_autoIris);
+    for (const AnalogValue& v : kAnalogValues) group.Write(v.name, g.*v.field);
     return 1;
 }
 
@@ -325,11 +335,7 @@ int LoadPresetTable(PresetTable& table) {
         ReadPreset(preset, table.presets[n]);
     }
     table.count = n;
-    root.Read("Size", table.size);
-    root.Read("Color", table.color);
-    root.Read("SubSample", table.subSample);
-    root.Read("WaitTime", table.waitTime);
-    root.Read("Clock", table.clock);
+    for (const auto& v : kRootValues) root.Read(v.name, table.*v.field);
     return 1;
 }
 
@@ -346,10 +352,6 @@ int SavePresetTable(const PresetTable& table) {
         if (!preset.Create(root.get(), name)) break;
         WritePreset(preset, table.presets[n]);
     }
-    root.Write("Size", table.size);
-    root.Write("Color", table.color);
-    root.Write("SubSample", table.subSample);
-    root.Write("WaitTime", table.waitTime);
-    root.Write("Clock", table.clock);
+    for (const auto& v : kRootValues) root.Write(v.name, table.*v.field);
     return 1;
 }
