@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "device/pixel/DualOutput.h"
-#include "output/pixel/OutputKernels.h"
-#include "session/pixel/DemosaicKernels.h"
-#include "session/pixel/ExposureMeasure.h"
-#include "session/pixel/FilterKernels.h"
-#include "session/pixel/GrayKernels.h"
-#include "session/pixel/PlacementKernels.h"
+#include "pixel/DualOutput.h"
+#include "pixel/OutputKernels.h"
+#include "pixel/DemosaicKernels.h"
+#include "pixel/ExposureMeasure.h"
+#include "pixel/FilterKernels.h"
+#include "pixel/GrayKernels.h"
+#include "pixel/PlacementKernels.h"
 
 namespace {
 

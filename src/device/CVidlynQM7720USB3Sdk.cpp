@@ -9,7 +9,7 @@
 #include <new>
 
 #include "device/SectorLayout.h"
-#include "device/pixel/DualOutput.h"
+#include "pixel/DualOutput.h"
 
 using namespace vidlyn::sector;
 

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 // BITMAPINFO with room for a full 256-entry colour table.
 struct DibHeader {

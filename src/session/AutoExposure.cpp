@@ -10,7 +10,7 @@
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
-#include "session/pixel/ExposureMeasure.h"
+#include "pixel/ExposureMeasure.h"
 
 namespace {
 

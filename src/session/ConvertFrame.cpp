@@ -9,10 +9,10 @@
 
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
-#include "session/pixel/DemosaicKernels.h"
-#include "session/pixel/FilterKernels.h"
-#include "session/pixel/GrayKernels.h"
-#include "session/pixel/PlacementKernels.h"
+#include "pixel/DemosaicKernels.h"
+#include "pixel/FilterKernels.h"
+#include "pixel/GrayKernels.h"
+#include "pixel/PlacementKernels.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
-#include "session/pixel/PlacementKernels.h"
+#include "pixel/PlacementKernels.h"
 
 uint8_t* CVidlyn::FrameLanding(size_t frameBytes) {
     DibBuffer* src = SourceBuffer();

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 namespace testutil {
 

@@ -1,7 +1,7 @@
 // Clipping of same-size transfers between bottom-up bitmaps.
 #include <gtest/gtest.h>
 
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 namespace {
 

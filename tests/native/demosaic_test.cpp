@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "PixelTestUtil.h"
-#include "session/pixel/Bayer.h"
-#include "session/pixel/DemosaicKernels.h"
+#include "pixel/Bayer.h"
+#include "pixel/DemosaicKernels.h"
 
 using testutil::Image;
 

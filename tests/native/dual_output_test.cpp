@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "device/pixel/DualOutput.h"
+#include "pixel/DualOutput.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "PixelTestUtil.h"
-#include "session/pixel/ExposureMeasure.h"
+#include "pixel/ExposureMeasure.h"
 
 using testutil::Image;
 

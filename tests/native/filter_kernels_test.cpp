@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
-#include "session/pixel/FilterKernels.h"
+#include "pixel/FilterKernels.h"
 
 using testutil::Image;
 

@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "PixelTestUtil.h"
-#include "session/pixel/GrayKernels.h"
+#include "pixel/GrayKernels.h"
 
 using testutil::Image;
 

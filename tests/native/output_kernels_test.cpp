@@ -6,7 +6,7 @@
 #include <string>
 
 #include "PixelTestUtil.h"
-#include "output/pixel/OutputKernels.h"
+#include "pixel/OutputKernels.h"
 
 using testutil::Image;
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
-#include "session/pixel/PlacementKernels.h"
+#include "pixel/PlacementKernels.h"
 
 using testutil::Image;
 

@@ -8,9 +8,9 @@
 
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
-#include "session/pixel/Bayer.h"
-#include "session/pixel/DemosaicKernels.h"
-#include "session/pixel/FilterKernels.h"
+#include "pixel/Bayer.h"
+#include "pixel/DemosaicKernels.h"
+#include "pixel/FilterKernels.h"
 
 namespace {
 

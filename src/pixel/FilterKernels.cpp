@@ -1,5 +1,5 @@
 // The image adjustment filters.
-#include "session/pixel/FilterKernels.h"
+#include "pixel/FilterKernels.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "output/pixel/KernelRows.h"
+#include "pixel/KernelRows.h"
 
 using pixel::Load16;
 using pixel::Store16;

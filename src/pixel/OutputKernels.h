@@ -3,7 +3,7 @@
 // calling contract of PixelTypes.h and returns 1. 16-bit samples carry 10
 // significant bits; "10-to-8" below means (v >> 2) & 255.
 #pragma once
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 // Whole rows, same format, rows reversed: copies min(dst, src) row bytes left
 // at the destination column and the source column.

@@ -2,7 +2,7 @@
 // the raw mosaic (mode 1), with its automatic gain measure, and gray from a
 // demosaiced colour frame (mode 2).
 #pragma once
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 // Gray correction set. `mode` is the Bayer phase. The gains (128 = unity) and
 // offsets are named as the user sees them; the sites they act on are:

@@ -3,7 +3,7 @@
 // over the whole frame: srcRect = {0, 0, w, h}, dstCol 0, dstRow 0, word1 =
 // pointer to a BayerParams. Run the interior kernel, then the border kernel.
 #pragma once
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 // Phase (0..3; only its two low bits count) and white-balance gains in
 // percent (100 = unity). The red and blue factors are trunc(1.28 * gain); a

@@ -8,7 +8,7 @@
 // documented ones (three thousand at factor 1.5 gives 2000, where a double sum
 // 1.1 + 4 x 0.1 = 1.5000000000000004 would give 1999).
 #pragma once
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 constexpr int kExposureWindows = 5;
 

@@ -5,7 +5,7 @@
 // red; a fourth sample untouched). 16-bit samples carry 10 bits (M = 1023) and
 // every filter reads a sample above 1023 as 1023; 8-bit samples have M = 255.
 #pragma once
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 constexpr int kFilterMax8 = 255;
 constexpr int kFilterMax10 = 1023;

@@ -1,11 +1,11 @@
 // Gray modes of the monochrome output.
-#include "session/pixel/GrayKernels.h"
+#include "pixel/GrayKernels.h"
 
 #include <algorithm>
 #include <cstddef>
 
-#include "output/pixel/KernelRows.h"
-#include "session/pixel/Bayer.h"
+#include "pixel/KernelRows.h"
+#include "pixel/Bayer.h"
 
 namespace {
 

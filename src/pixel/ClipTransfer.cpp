@@ -1,7 +1,7 @@
 // Clipping of a same-size transfer between two bottom-up bitmaps.
 #include <algorithm>
 
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 namespace {
 

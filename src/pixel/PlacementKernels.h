@@ -4,7 +4,7 @@
 #pragma once
 #include <cstddef>
 
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 // Copies the capture area (startX, startY, width, height) of a delivered
 // frame of frameW x frameH pixels (bytesPerPixel each, rows packed, srcSize

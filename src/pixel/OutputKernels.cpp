@@ -1,10 +1,10 @@
 // Output kernels: frame buffers into display, file and application formats.
-#include "output/pixel/OutputKernels.h"
+#include "pixel/OutputKernels.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "output/pixel/KernelRows.h"
+#include "pixel/KernelRows.h"
 
 using pixel::ForEachRow;
 using pixel::Load16;

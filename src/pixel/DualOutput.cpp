@@ -1,7 +1,7 @@
 // Reordering of the sensor's two outputs: the camera interleaves a byte of the
 // left half (from the left edge inwards) with a byte of the right half (from
 // the right edge inwards).
-#include "device/pixel/DualOutput.h"
+#include "pixel/DualOutput.h"
 
 #include <cstddef>
 

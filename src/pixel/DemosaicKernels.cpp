@@ -1,13 +1,13 @@
 // Bayer interpolation: each output pixel is the colour at the corner shared by
 // the sites (x-1, y-1) and (x, y), interpolated bilinearly from the four
 // nearest sites of each colour with weights 9, 3, 3, 1 (sixteenths).
-#include "session/pixel/DemosaicKernels.h"
+#include "pixel/DemosaicKernels.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "output/pixel/KernelRows.h"
-#include "session/pixel/Bayer.h"
+#include "pixel/KernelRows.h"
+#include "pixel/Bayer.h"
 
 namespace {
 

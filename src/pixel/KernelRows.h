@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "output/pixel/PixelTypes.h"
+#include "pixel/PixelTypes.h"
 
 namespace pixel {
 

@@ -1,10 +1,10 @@
 // Brightness measurement for the automatic exposure control.
-#include "session/pixel/ExposureMeasure.h"
+#include "pixel/ExposureMeasure.h"
 
 #include <algorithm>
 #include <cstddef>
 
-#include "output/pixel/KernelRows.h"
+#include "pixel/KernelRows.h"
 
 void ExposureWindows(int width, int height, PixRect windows[kExposureWindows]) {
     const auto x = [&](double f) { return static_cast<int32_t>(f * width); };

@@ -1,10 +1,10 @@
 // Placing a raw camera frame into a session frame buffer.
-#include "session/pixel/PlacementKernels.h"
+#include "pixel/PlacementKernels.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "output/pixel/KernelRows.h"
+#include "pixel/KernelRows.h"
 
 bool CropFrame(uint8_t* dst, size_t dstSize, int dstStride, const uint8_t* src, size_t srcSize, int frameW, int frameH,
                int startX, int startY, int width, int height, int bytesPerPixel) {
