@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/AviWriter.h"
+#include "settings/SettingsRecords.h"
 
 class CVidlynQM7720USB3Sdk;
 class DibBuffer;
@@ -25,53 +26,6 @@ struct VidlynFrameNotice {
     void* buffer;
 };
 static_assert(sizeof(VidlynFrameNotice) == 32, "frame notice is 32 bytes");
-
-// Image adjustment block: 30 values worked on through one pointer by the
-// filter dialogs and the registry store. Spare slots stay zero.
-struct ImageAdjustBlock {
-    int32_t m_brightness;
-    int32_t m_contrast;
-    int32_t m_hue;
-    int32_t m_saturation;
-    int32_t m_sharpness;
-    int32_t m_bayerGainRed;
-    int32_t m_bayerGainGreen;
-    int32_t m_bayerGainBlue;
-    int32_t m_gamma;
-    int32_t m_bayerMode;
-    int32_t spare1;
-    int32_t m_grayMode;
-    int32_t m_grayGainR;
-    int32_t m_grayGainG1;
-    int32_t m_grayGainG2;
-    int32_t m_grayGainB;
-    int32_t m_grayOffsetR;
-    int32_t m_grayOffsetG1;
-    int32_t m_grayOffsetG2;
-    int32_t m_grayOffsetB;
-    int32_t spare2[5];
-    int32_t m_bayerGainAuto;
-    int32_t m_bayerGainAutoOnce;
-    int32_t m_bayerGainAutoOnce2;  // set and cleared together with m_bayerGainAutoOnce
-    int32_t spare3;
-    int32_t m_grayAutoGainFrames;
-};
-static_assert(sizeof(ImageAdjustBlock) == 30 * 4, "image adjustment block holds 30 values");
-
-// Analog block: 9 values worked on through one pointer by the analog dialog
-// and the registry store.
-struct AnalogBlock {
-    int32_t m_globalGain;
-    int32_t m_colorGainGreen1;
-    int32_t m_colorGainRed;
-    int32_t m_colorGainBlue;
-    int32_t m_colorGainGreen2;
-    int32_t m_exposureTime;
-    int32_t m_mirrorV;
-    int32_t m_mirrorH;
-    int32_t m_autoIris;
-};
-static_assert(sizeof(AnalogBlock) == 9 * 4, "analog block holds 9 values");
 
 class CVidlyn {
 public:
@@ -99,6 +53,16 @@ public:
     int GetAutoIris(int* valid) const;
     int SetWaitTime(int ms);
     int GetWaitTime() const;
+
+    // --- stored settings --------------------------------------------------------
+    // The geometry of the active preset and the stream format from the
+    // registry; 0 after reporting 12 when they are not stored (fields kept).
+    int LoadCameraFormat();
+    int LoadStreamSettings();
+    // The filter, gray and analog groups from the registry (defaults where the
+    // registry holds none), and back to it.
+    void LoadAdjustSettings();
+    void SaveAdjustSettings() const;
 
     // --- image adjustment parameters (ids 1..27) ---------------------------
     int SetFilterValue(int id, int value);

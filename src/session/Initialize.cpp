@@ -7,7 +7,6 @@
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
-#include "settings/RegistryStore.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ int CVidlyn::initialize(HWND notifyWnd) {
 
     m_device->SelectDevice(0);  // no camera is not a start-up failure
 
-    LoadCameraFormat(*this);
+    LoadCameraFormat();
     if (!GeometryValid()) {
         pushError(VIDLYN_ERR_CAPTURE_AREA);
         m_totalWidth = 4896;
@@ -56,9 +55,7 @@ int CVidlyn::initialize(HWND notifyWnd) {
     m_previewRect[2] = m_width;
     m_previewRect[3] = m_height;
 
-    LoadFilterSettings(*this);
-    LoadGraySettings(*this);
-    LoadAnalogSettings(*this);
+    LoadAdjustSettings();
     m_settingsLoaded = true;
 
     m_device->SetGlobalGain(m_analog.m_globalGain & 0xFFFF);
@@ -67,7 +64,7 @@ int CVidlyn::initialize(HWND notifyWnd) {
     m_device->SetMirrorH(m_analog.m_mirrorH);
     m_device->SetReadTimeout(m_readTimeout);
 
-    LoadStreamSettings(*this);
+    LoadStreamSettings();
     return 1;
 }
 
@@ -75,9 +72,7 @@ CVidlyn::~CVidlyn() {
     // A session that never loaded its settings holds construction zeros; saving
     // them would overwrite the user's stored settings.
     if (m_settingsLoaded) {
-        SaveAnalogSettings(*this);
-        SaveFilterSettings(*this);
-        SaveGraySettings(*this);
+        SaveAdjustSettings();
     }
     CloseAcquisition();
 

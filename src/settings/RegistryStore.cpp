@@ -2,13 +2,8 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <type_traits>
-
-#include "VidlynSdk.h"
-#include "device/CVidlynQM7720USB3Sdk.h"
-#include "session/CVidlyn.h"
 
 namespace {
 
@@ -55,14 +50,6 @@ public:
         field = static_cast<T>(value);
         return true;
     }
-    template <class T>
-    bool Read(const char* name, std::atomic<T>& field) const {
-        T value = field.load();
-        if (!Read(name, value)) return false;
-        field.store(value);
-        return true;
-    }
-
     void Write(const char* name, int32_t field) const {
         const DWORD value = static_cast<DWORD>(field);
         RegSetValueExA(m_key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
@@ -146,59 +133,35 @@ bool WriteDefaultFormat() {
 
 // --- stream format -----------------------------------------------------------
 
-int LoadCameraFormat(CVidlyn& session) {
+int LoadCameraFormat(PresetRecord& geometry) {
     RegKey root;
     if (!root.OpenRead(HKEY_CURRENT_USER, kSettingsKey)) {
-        // The defaults written here equal the session's built-in geometry, which
-        // therefore stays; the first start is reported all the same.
+        // The defaults written here equal the session's built-in geometry,
+        // which therefore stays; the first start is reported all the same.
         WriteDefaultFormat();
-        session.pushError(VIDLYN_ERR_SETTINGS);
         return 0;
     }
     int32_t size = 0;
-    if (!root.Read("Size", size)) {
-        session.pushError(VIDLYN_ERR_SETTINGS);
-        return 0;
-    }
+    if (!root.Read("Size", size)) return 0;
     char name[32];
     PresetKeyName(name, size);
     RegKey preset;
-    if (!preset.OpenRead(root.get(), name)) {
-        session.pushError(VIDLYN_ERR_SETTINGS);
-        return 0;
-    }
-    PresetRecord r{static_cast<int32_t>(session.m_totalWidth),
-                   static_cast<int32_t>(session.m_totalHeight),
-                   session.m_width,
-                   session.m_height,
-                   session.m_startX,
-                   session.m_startY,
-                   static_cast<int32_t>(session.m_bufferCount)};
-    ReadPreset(preset, r);
-    session.m_totalWidth = static_cast<uint32_t>(r.totalWidth);
-    session.m_totalHeight = static_cast<uint32_t>(r.totalHeight);
-    session.m_width = r.width;
-    session.m_height = r.height;
-    session.m_startX = r.startX;
-    session.m_startY = r.startY;
-    session.m_bufferCount = static_cast<uint32_t>(r.bufferCount);
+    if (!preset.OpenRead(root.get(), name)) return 0;
+    ReadPreset(preset, geometry);
     return 1;
 }
 
-int LoadStreamSettings(CVidlyn& session) {
+int LoadStreamSettings(StreamFormat& format) {
     RegKey root;
-    if (!root.OpenRead(HKEY_CURRENT_USER, kSettingsKey)) {
-        session.pushError(VIDLYN_ERR_SETTINGS);
-        return 0;
-    }
-    root.Read("Color", session.m_colorType);
-    root.Read("SubSample", session.m_subSample);
+    if (!root.OpenRead(HKEY_CURRENT_USER, kSettingsKey)) return 0;
+    root.Read("Color", format.colorType);
+    root.Read("SubSample", format.subSample);
     // The acquisition loop sleeps this long before every poll: a negative value
     // would be an endless sleep (and a stop that never returns), so it counts
     // as missing, as Vidlyn_SetWaitTime refuses it.
     int32_t waitTime = 0;
-    if (root.Read("WaitTime", waitTime) && waitTime >= 0) session.m_waitTime.store(waitTime);
-    root.Read("Clock", session.m_clock);
+    if (root.Read("WaitTime", waitTime) && waitTime >= 0) format.waitTime = waitTime;
+    root.Read("Clock", format.clock);
     return 1;
 }
 
@@ -258,29 +221,27 @@ int SaveAdjustGroup(const ImageAdjustBlock& a, const char* groupName, const Adju
 
 }  // namespace
 
-int LoadFilterSettings(CVidlyn& session) {
-    ImageAdjustBlock& a = session.m_adjust;
-    const int loaded = LoadAdjustGroup(a, "Filter", kFilterValues);
+int LoadFilterSettings(ImageAdjustBlock& adjust) {
+    const int loaded = LoadAdjustGroup(adjust, "Filter", kFilterValues);
     if (!loaded) {
         // Without stored filter settings the automatic adjustments start off.
-        a.m_bayerGainAuto = 0;
-        a.m_bayerGainAutoOnce = 0;
-        a.m_bayerGainAutoOnce2 = 0;
-        a.m_grayAutoGainFrames = 0;
+        adjust.m_bayerGainAuto = 0;
+        adjust.m_bayerGainAutoOnce = 0;
+        adjust.m_bayerGainAutoOnce2 = 0;
+        adjust.m_grayAutoGainFrames = 0;
     }
     return loaded;
 }
 
-int SaveFilterSettings(const CVidlyn& session) { return SaveAdjustGroup(session.m_adjust, "Filter", kFilterValues); }
+int SaveFilterSettings(const ImageAdjustBlock& adjust) { return SaveAdjustGroup(adjust, "Filter", kFilterValues); }
 
-int LoadGraySettings(CVidlyn& session) { return LoadAdjustGroup(session.m_adjust, "Gray", kGrayValues); }
+int LoadGraySettings(ImageAdjustBlock& adjust) { return LoadAdjustGroup(adjust, "Gray", kGrayValues); }
 
-int SaveGraySettings(const CVidlyn& session) { return SaveAdjustGroup(session.m_adjust, "Gray", kGrayValues); }
+int SaveGraySettings(const ImageAdjustBlock& adjust) { return SaveAdjustGroup(adjust, "Gray", kGrayValues); }
 
 // --- analog gain, exposure, mirrors ----------------------------------------------
 
-int LoadAnalogSettings(CVidlyn& session) {
-    AnalogBlock& g = session.m_analog;
+int LoadAnalogSettings(AnalogBlock& g, int32_t mirrorV, int32_t mirrorH) {
     RegKey root, group;
     if (!OpenGroupRead(root, group, "Gain")) {
         g.m_globalGain = 100;
@@ -289,8 +250,8 @@ int LoadAnalogSettings(CVidlyn& session) {
         g.m_colorGainBlue = 0;
         g.m_colorGainGreen2 = 0;
         g.m_exposureTime = 100;
-        g.m_mirrorV = session.m_device ? session.m_device->GetMirrorV() : 0;
-        g.m_mirrorH = session.m_device ? session.m_device->GetMirrorH() : 0;
+        g.m_mirrorV = mirrorV;
+        g.m_mirrorH = mirrorH;
         g.m_autoIris = 0;
         return 1;
     }
@@ -309,8 +270,7 @@ int LoadAnalogSettings(CVidlyn& session) {
     return 1;
 }
 
-int SaveAnalogSettings(const CVidlyn& session) {
-    const AnalogBlock& g = session.m_analog;
+int SaveAnalogSettings(const AnalogBlock& g) {
     RegKey root, group;
     if (!CreateGroup(root, group, "Gain")) return 0;
     for (const AnalogValue& v : kAnalogValues) group.Write(v.name, g.*v.field);

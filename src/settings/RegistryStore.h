@@ -14,57 +14,33 @@
 #pragma once
 #include <cstdint>
 
-class CVidlyn;
+#include "settings/SettingsRecords.h"
 
 // Root key below HKEY_CURRENT_USER.
 inline constexpr const char* kSettingsKey = "Software\\Norvex\\VidlynQM77203Sdk";
 
-// Geometry of the active preset into the session. On the first start writes
-// the default format (Size_00 at full sensor size, colour mode 24 bits) and
-// reports 12; a missing "Size" or preset key also reports 12.
-int LoadCameraFormat(CVidlyn& session);
-// "Color", "SubSample", "WaitTime", "Clock", taken as stored; 12 when the key is missing.
-int LoadStreamSettings(CVidlyn& session);
+// The geometry of the active preset into `geometry`; a value missing in the
+// preset key leaves its field. On the first start writes the default format
+// (Size_00 at full sensor size, colour mode 24 bits) and returns 0; a missing
+// "Size" value or preset key also returns 0. The session reports every 0 as
+// error 12 and keeps its built-in geometry.
+int LoadCameraFormat(PresetRecord& geometry);
+// "Color", "SubSample", "WaitTime", "Clock", taken as stored (a negative wait
+// time counts as missing); 0 when the root key is missing, which the session
+// reports as error 12.
+int LoadStreamSettings(StreamFormat& format);
 
-// Image filter values; a missing key gives the defaults (and 0 as result).
-int LoadFilterSettings(CVidlyn& session);
-int SaveFilterSettings(const CVidlyn& session);
-// Gray processing values; a missing key gives the defaults (and 0 as result).
-int LoadGraySettings(CVidlyn& session);
-int SaveGraySettings(const CVidlyn& session);
-// Gain, exposure, mirrors and auto iris; a missing key gives the defaults.
-int LoadAnalogSettings(CVidlyn& session);
-int SaveAnalogSettings(const CVidlyn& session);
-
-// One size preset: total and effective geometry and buffer count.
-struct PresetRecord {
-    int32_t totalWidth;   // "TH"
-    int32_t totalHeight;  // "TV"
-    int32_t width;        // "EH"
-    int32_t height;       // "EV"
-    int32_t startX;       // "EHS"
-    int32_t startY;       // "EVS"
-    int32_t bufferCount;  // "Buf"
-};
-static_assert(sizeof(PresetRecord) == 7 * 4, "a preset record holds seven values");
-
-// The camera format group as the format dialog edits it: the presets in
-// Size_00 onwards, their count and the five root values.
-struct PresetTable {
-    static constexpr int kMaxPresets = 100;
-
-    PresetRecord presets[kMaxPresets];
-    int32_t count;
-    int32_t size;   // active preset
-    int32_t color;  // colour mode index
-    int32_t subSample;
-    int32_t waitTime;
-    int32_t clock;
-
-    // A fresh table: no presets, Size 0, Color 0, SubSample 0, WaitTime 10,
-    // Clock 0, every record zero but Buf 10.
-    PresetTable();
-};
+// Image filter group of the block; a missing key gives the defaults, switches
+// the automatic adjustments off and returns 0 (nothing to report).
+int LoadFilterSettings(ImageAdjustBlock& adjust);
+int SaveFilterSettings(const ImageAdjustBlock& adjust);
+// Gray processing group of the block; a missing key gives the defaults (and 0).
+int LoadGraySettings(ImageAdjustBlock& adjust);
+int SaveGraySettings(const ImageAdjustBlock& adjust);
+// Gain, exposure, mirrors and auto iris. A missing key gives the defaults,
+// with the mirror flags the camera reports (`mirrorV`, `mirrorH`).
+int LoadAnalogSettings(AnalogBlock& analog, int32_t mirrorV, int32_t mirrorH);
+int SaveAnalogSettings(const AnalogBlock& analog);
 
 // Reads consecutive Size_NN keys (stopping at the first gap) and the root
 // values; 0 and the table unchanged when the root key is missing.

@@ -187,7 +187,7 @@ TEST_F(SettingsRegistry, MissingFilterKeyGivesDefaultsAndMissingValuesKeepZero) 
         a.m_grayAutoGainFrames = -1;
         a.m_brightness = 9;
         ASSERT_TRUE(DeleteKey("Filter"));
-        EXPECT_EQ(LoadFilterSettings(*s.object()), 0);
+        EXPECT_EQ(LoadFilterSettings(s.object()->m_adjust), 0);
         EXPECT_EQ(a.m_bayerGainAuto, 0);
         EXPECT_EQ(a.m_bayerGainAutoOnce, 0);
         EXPECT_EQ(a.m_bayerGainAutoOnce2, 0);

@@ -1,14 +1,8 @@
-// The 27 numbered image adjustment parameters. Most are plain session fields
-// that the frame conversion reads for every frame; the global gain (13) and
-// the exposure value (18) also go to the camera at once and read back from it.
-#include <windows.h>
-
-#include <climits>
-#include <cmath>
+// The ids of the image adjustment parameters over the adjustment blocks: one
+// table of ranges, one of fields, and the ids that are stored differently.
+#include "settings/AdjustParameters.h"
 
 #include "VidlynSdk.h"
-#include "device/CVidlynQM7720USB3Sdk.h"
-#include "session/CVidlyn.h"
 
 namespace {
 
@@ -67,8 +61,10 @@ bool PlainRange(int id, Range& range) {
     }
 }
 
-// Session field of each plain id (the same ids as PlainRange), else null.
-int32_t* PlainField(ImageAdjustBlock& a, int id) {
+// Field of each plain id (the ids of PlainRange and the automatic white
+// balance flag), else null.
+template <class Block>
+auto PlainField(Block& a, int id) -> decltype(&a.m_brightness) {
     switch (id) {
         case VIDLYN_FILTER_BRIGHTNESS:
             return &a.m_brightness;
@@ -115,97 +111,49 @@ int32_t* PlainField(ImageAdjustBlock& a, int id) {
     }
 }
 
-constexpr int kGainMax = 1023;
-constexpr int kExposureMin = 1;
-constexpr int kExposureMax = 3335;
-constexpr DWORD kExposureSettleMs = 120;  // the camera needs this long to apply a new exposure
-
 }  // namespace
 
-int CVidlyn::SetFilterValue(int id, int value) {
-    if (!m_device) {
-        pushError(VIDLYN_ERR_NO_CAMERA);
-        return 0;
-    }
+bool StoreFilterValue(ImageAdjustBlock& adjust, AnalogBlock& analog, int id, int value) {
     switch (id) {
         case VIDLYN_FILTER_BAYER_GAIN_RGB:
             // red in bits 0-7, green in 8-15, blue in 16-23; bits 24-31 ignored
-            m_adjust.m_bayerGainRed = value & 0xFF;
-            m_adjust.m_bayerGainGreen = (value >> 8) & 0xFF;
-            m_adjust.m_bayerGainBlue = (value >> 16) & 0xFF;
-            return 1;
+            adjust.m_bayerGainRed = value & 0xFF;
+            adjust.m_bayerGainGreen = (value >> 8) & 0xFF;
+            adjust.m_bayerGainBlue = (value >> 16) & 0xFF;
+            return true;
         case VIDLYN_FILTER_BAYER_GAIN_AUTO:
-            m_adjust.m_bayerGainAuto = value ? 1 : 0;
-            return 1;
+            adjust.m_bayerGainAuto = value ? 1 : 0;
+            return true;
         case VIDLYN_FILTER_GLOBAL_GAIN:
-            if (value < 0 || value > kGainMax) break;
+            if (value < 0 || value > kGlobalGainMax) return false;
             // No per-channel analog gain on this camera: the colour gains follow the global gain.
-            m_analog.m_globalGain = value;
-            m_analog.m_colorGainGreen1 = value;
-            m_analog.m_colorGainRed = value;
-            m_analog.m_colorGainBlue = value;
-            m_analog.m_colorGainGreen2 = value;
-            m_device->SetGlobalGain(value & 0xFFFF);
-            return 1;
+            analog.m_globalGain = value;
+            analog.m_colorGainGreen1 = value;
+            analog.m_colorGainRed = value;
+            analog.m_colorGainBlue = value;
+            analog.m_colorGainGreen2 = value;
+            return true;
         case VIDLYN_FILTER_EXPOSURE:
-            if (value < kExposureMin || value > kExposureMax) break;
-            m_analog.m_exposureTime = value;
-            m_device->SetExposure(value);
-            return 1;
+            if (value < kExposureValueMin || value > kExposureValueMax) return false;
+            analog.m_exposureTime = value;
+            return true;
         default: {
             Range range;
-            if (!PlainRange(id, range) || value < range.lo || value > range.hi) break;
-            *PlainField(m_adjust, id) = value;
-            return 1;
+            if (!PlainRange(id, range) || value < range.lo || value > range.hi) return false;
+            *PlainField(adjust, id) = value;
+            return true;
         }
     }
-    pushError(VIDLYN_ERR_INVALID_ARGUMENT);
-    return 0;
 }
 
-int CVidlyn::GetFilterValue(int id, int* ok) {
-    if (!m_device) {
-        if (ok) *ok = 0;
-        pushError(VIDLYN_ERR_NO_CAMERA);
-        return 0;
+bool ReadFilterValue(const ImageAdjustBlock& adjust, int id, int32_t& value) {
+    if (id == VIDLYN_FILTER_BAYER_GAIN_RGB) {
+        value = (adjust.m_bayerGainRed & 0xFF) | (adjust.m_bayerGainGreen & 0xFF) << 8 |
+                (adjust.m_bayerGainBlue & 0xFF) << 16;
+        return true;
     }
-    if (ok) *ok = 1;
-    switch (id) {
-        case VIDLYN_FILTER_BAYER_GAIN_RGB:
-            return (m_adjust.m_bayerGainRed & 0xFF) | (m_adjust.m_bayerGainGreen & 0xFF) << 8 |
-                   (m_adjust.m_bayerGainBlue & 0xFF) << 16;
-        case VIDLYN_FILTER_GLOBAL_GAIN:
-            return m_device->GetGlobalGain();
-        case VIDLYN_FILTER_EXPOSURE: {
-            Sleep(kExposureSettleMs);
-            int value = 0;
-            if (!m_device->GetExposure(&value)) {
-                // The camera never accepted an exposure value: nothing valid to report.
-                if (ok) *ok = 0;
-                return 0;
-            }
-            return value;
-        }
-        default: {
-            Range range;
-            if (id != VIDLYN_FILTER_BAYER_GAIN_AUTO && !PlainRange(id, range)) break;
-            return *PlainField(m_adjust, id);
-        }
-    }
-    if (ok) *ok = 0;
-    pushError(VIDLYN_ERR_INVALID_ARGUMENT);
-    return 0;
-}
-
-int CVidlyn::GetRealExposureTime(int* ok) {
-    // Microseconds for exposure value e: ((3335 - e) * 2775 + 578) / 32,
-    // truncated. A stored value far outside 1 .. 3335 saturates instead of
-    // overflowing the result.
-    const double e = m_analog.m_exposureTime;
-    double us = std::trunc(((kExposureMax - e) * 2775.0 + 578.0) * 0.03125);
-    if (us > INT_MAX) us = INT_MAX;
-    if (us < INT_MIN) us = INT_MIN;
-    m_realExposureTime = static_cast<int32_t>(us);
-    if (ok) *ok = 1;
-    return m_realExposureTime;
+    Range range;
+    if (id != VIDLYN_FILTER_BAYER_GAIN_AUTO && !PlainRange(id, range)) return false;
+    value = *PlainField(adjust, id);
+    return true;
 }
