@@ -8,9 +8,12 @@
 # The prefix is VIDLYN_DEPS_PREFIX; by default the one the script built last
 # (recorded in <cache>/current).
 set(VIDLYN_DEPS_CACHE "/var/cache/vidlyn-deps" CACHE PATH "Cache folder of scripts/build-deps.sh")
+# Declared with its type also when given on the command line without one, so
+# that scripts/build.sh finds it as a PATH in the cache.
+set(VIDLYN_DEPS_PREFIX "" CACHE PATH "Prefix of the cross-built third-party libraries")
 if(NOT VIDLYN_DEPS_PREFIX AND EXISTS "${VIDLYN_DEPS_CACHE}/current")
   file(STRINGS "${VIDLYN_DEPS_CACHE}/current" _vidlyn_deps_current LIMIT_COUNT 1)
-  set(VIDLYN_DEPS_PREFIX "${_vidlyn_deps_current}" CACHE PATH "Prefix of the cross-built third-party libraries")
+  set(VIDLYN_DEPS_PREFIX "${_vidlyn_deps_current}" CACHE PATH "Prefix of the cross-built third-party libraries" FORCE)
 endif()
 if(NOT VIDLYN_DEPS_PREFIX OR NOT EXISTS "${VIDLYN_DEPS_PREFIX}/.complete")
   message(FATAL_ERROR "Third-party libraries not found (VIDLYN_DEPS_PREFIX='${VIDLYN_DEPS_PREFIX}'). "

@@ -67,7 +67,7 @@ ensure_deb_src() {
         fi
     fi
     log "apt-get update (source package lists)"
-    apt-get update -qq
+    "$here/apt-get-wait.sh" update -qq </dev/null
     have_deb_src || die "apt-get source still finds no source packages"
 }
 

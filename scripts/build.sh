@@ -26,10 +26,11 @@ for t in "${targets[@]}"; do
     case $t in
         win)
             configure "$root/build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-                -DVIDLYN_DEPS_PREFIX="$prefix"
+                -DVIDLYN_DEPS_PREFIX:PATH="$prefix"
             # A new third-party prefix (new versions or recipe): point the build at it.
-            grep -qxF "VIDLYN_DEPS_PREFIX:PATH=$prefix" "$root/build/win/CMakeCache.txt" ||
-                cmake "$root/build/win" -DVIDLYN_DEPS_PREFIX="$prefix"
+            # The cached type may differ (a folder configured by hand without one).
+            [ "$(sed -n 's/^VIDLYN_DEPS_PREFIX:[A-Z]*=//p' "$root/build/win/CMakeCache.txt")" = "$prefix" ] ||
+                cmake "$root/build/win" -DVIDLYN_DEPS_PREFIX:PATH="$prefix"
             ;;
         native)
             configure "$root/build/native"

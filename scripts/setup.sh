@@ -28,8 +28,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     [ "$(id -u)" = 0 ] || { echo "setup: run as root to install: ${missing[*]}" >&2; exit 1; }
     echo "setup: installing ${missing[*]}" >&2
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+    # Another install may hold the package manager: wait for it rather than fail.
+    "$here/apt-get-wait.sh" update -qq </dev/null
+    "$here/apt-get-wait.sh" install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 fi
 
 "$here/build-deps.sh"
