@@ -6,8 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "output/DibBuffer.h"
-#include "session/CVidlyn.h"
+#include "SessionFixture.h"
 #include "pixel/Bayer.h"
 #include "pixel/DemosaicKernels.h"
 #include "pixel/FilterKernels.h"
@@ -20,18 +19,11 @@ class FramePath {
 public:
     FramePath(int type, int w, int h) {
         CVidlyn& s = session;
-        for (DibBuffer** b :
-             {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy, &s.m_dibDisplay}) {
-            *b = new DibBuffer;
-        }
+        vidlyn::test::AddFrameBuffers(s);
+        vidlyn::test::SetNeutralAdjustments(s);
         s.m_colorType = type;
         s.m_width = w;
         s.m_height = h;
-        s.m_adjust.m_bayerGainRed = 100;
-        s.m_adjust.m_bayerGainGreen = 100;
-        s.m_adjust.m_bayerGainBlue = 100;
-        s.m_adjust.m_gamma = 100;
-        s.m_adjust.m_grayGainR = s.m_adjust.m_grayGainG1 = s.m_adjust.m_grayGainG2 = s.m_adjust.m_grayGainB = 128;
         if (type <= 3) {
             EXPECT_EQ(s.m_dib8->Create(w, h, 8), 1);
         }

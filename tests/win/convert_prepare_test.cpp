@@ -7,77 +7,51 @@
 #include <utility>
 #include <vector>
 
-#include "ModelDisk.h"
-#include "device/CVidlynQM7720USB3Sdk.h"
-#include "output/DibBuffer.h"
-#include "session/CVidlyn.h"
+#include "SessionFixture.h"
 
 namespace {
 
-using vidlyn::test::CameraEnumEntry;
+using vidlyn::test::AddFrameBuffers;
 using vidlyn::test::CameraRig;
 using vidlyn::test::DeleteDiskEnum;
-using vidlyn::test::WriteDiskEnum;
-using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
+using vidlyn::test::TakeHistory;
+using vidlyn::test::Writes;
 
-// A session with a device object and empty frame buffers, as initialization
-// leaves it, without the stored settings.
-void Equip(CVidlyn& s, bool withDevice) {
-    if (withDevice) {
-        s.m_device = new CVidlynQM7720USB3Sdk;
-    }
-    for (DibBuffer** b :
-         {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy, &s.m_dibDisplay}) {
-        *b = new DibBuffer;
-    }
+// The gain and exposure the camera writes are checked against.
+void SetGainAndExposure(CVidlyn& s) {
     s.m_analog.m_globalGain = 0x10000 + 300;  // only the low 16 bits reach the camera
     s.m_analog.m_exposureTime = 1668;
 }
 
-std::vector<int> History(CVidlyn& s) {
-    std::vector<int> codes;
-    for (int code = s.popError(); code != 0; code = s.popError()) {
-        codes.push_back(code);
-    }
-    return codes;
-}
-
-class Prepare : public testing::Test {
+// A session with a device object and empty frame buffers, as initialization
+// leaves it, without the stored settings.
+class Prepare : public vidlyn::test::SessionWithCamera {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
-        m_camera = &m_rig.Add(0);
-        Equip(s, true);
-        ASSERT_TRUE(s.m_device->IsOpen());
+        SessionWithCamera::SetUp();
+        if (HasFatalFailure()) return;
+        AddFrameBuffers(s);
+        SetGainAndExposure(s);
         m_camera->ClearLog();
-        m_before = m_camera->RegisterWrites().size();
     }
-    void TearDown() override { DeleteDiskEnum(); }
-
-    Writes NewWrites() const {
-        const Writes all = m_camera->RegisterWrites();
-        return Writes(all.begin() + static_cast<std::ptrdiff_t>(m_before), all.end());
-    }
-
-    CameraRig m_rig;  // outlives the session's device
-    vidlyn::vcam::CameraModel* m_camera = nullptr;
-    size_t m_before = 0;
-    CVidlyn s;
 };
 
 TEST(PrepareWithoutCamera, NoDeviceAndNoCameraFound) {
     CVidlyn bare;
-    Equip(bare, false);
+    AddFrameBuffers(bare);
+    SetGainAndExposure(bare);
     EXPECT_EQ(bare.PrepareAcquisition(), 0);
-    EXPECT_EQ(History(bare), std::vector<int>{1});
+    EXPECT_EQ(TakeHistory(bare), std::vector<int>{1});
 
     CameraRig rig;
     rig.Add(0);
     DeleteDiskEnum();  // the camera is not in the system's disk list
     CVidlyn s;
-    Equip(s, true);
+    s.m_device = new CVidlynQM7720USB3Sdk;
+    AddFrameBuffers(s);
+    SetGainAndExposure(s);
     EXPECT_EQ(s.PrepareAcquisition(), 0);
-    EXPECT_EQ(History(s), std::vector<int>{2});
+    EXPECT_EQ(TakeHistory(s), std::vector<int>{2});
     EXPECT_EQ(s.m_dib24->bits, nullptr);
 }
 
@@ -95,7 +69,7 @@ TEST_F(Prepare, InvalidCaptureAreaIsRefusedBeforeAnythingChanges) {
         s.m_height = a.h;
         s.m_subSample = a.sub;
         EXPECT_EQ(s.PrepareAcquisition(), 0);
-        EXPECT_EQ(History(s), std::vector<int>{7}) << a.x << " " << a.y << " " << a.w << " " << a.h << " " << a.sub;
+        EXPECT_EQ(TakeHistory(s), std::vector<int>{7}) << a.x << " " << a.y << " " << a.w << " " << a.h << " " << a.sub;
     }
     EXPECT_EQ(s.m_dib24->bits, nullptr);
     EXPECT_TRUE(NewWrites().empty());
@@ -106,19 +80,19 @@ TEST_F(Prepare, BuffersThatCannotBeMadeGiveCode5) {
     s.m_colorType = 2;
     s.m_width = 0;
     EXPECT_EQ(s.PrepareAcquisition(), 0);
-    EXPECT_EQ(History(s), std::vector<int>{5});
+    EXPECT_EQ(TakeHistory(s), std::vector<int>{5});
     // A colour type loaded unchecked from the settings.
     s.m_width = 4896;
     s.m_subSample = 2;
     s.m_colorType = 7;
     EXPECT_EQ(s.PrepareAcquisition(), 0);
-    EXPECT_EQ(History(s), std::vector<int>{5});
+    EXPECT_EQ(TakeHistory(s), std::vector<int>{5});
     // A session whose initialization stopped before the last buffer.
     s.m_colorType = 2;
     delete s.m_dibDisplay;
     s.m_dibDisplay = nullptr;
     EXPECT_EQ(s.PrepareAcquisition(), 0);
-    EXPECT_EQ(History(s), std::vector<int>{5});
+    EXPECT_EQ(TakeHistory(s), std::vector<int>{5});
     EXPECT_TRUE(NewWrites().empty());
 }
 
@@ -136,7 +110,7 @@ TEST_F(Prepare, BuffersOfEveryColourTypeAndTheCameraWrites) {
         }
         s.m_colorType = type;
         ASSERT_EQ(s.PrepareAcquisition(), 1);
-        EXPECT_TRUE(History(s).empty());
+        EXPECT_TRUE(TakeHistory(s).empty());
         EXPECT_EQ(s.m_dib8->bitCount, expect[type].bits8);
         EXPECT_EQ(s.m_dib16->bitCount, expect[type].bits16);
         EXPECT_EQ(s.m_dib24->bitCount, type == 1 ? 0 : 24);

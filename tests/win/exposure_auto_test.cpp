@@ -7,19 +7,12 @@
 #include <utility>
 #include <vector>
 
-#include "ModelDisk.h"
 #include "SdkTestUtil.h"
-#include "device/CVidlynQM7720USB3Sdk.h"
-#include "output/DibBuffer.h"
-#include "session/CVidlyn.h"
+#include "SessionFixture.h"
 
 namespace {
 
-using vidlyn::test::CameraEnumEntry;
-using vidlyn::test::CameraRig;
-using vidlyn::test::DeleteDiskEnum;
-using vidlyn::test::WriteDiskEnum;
-using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
+using vidlyn::test::Writes;
 
 // A 100 x 80 raw picture at one level, with `centre` in the centre window
 // (45..55 % of both sides).
@@ -37,17 +30,13 @@ void Fill(DibBuffer& b, int level, int centre) {
     }
 }
 
-class AutoExposure : public testing::Test {
+class AutoExposure : public vidlyn::test::SessionWithCamera {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
-        m_camera = &m_rig.Add(0);
-        s.m_device = new CVidlynQM7720USB3Sdk;
-        ASSERT_TRUE(s.m_device->IsOpen());
+        SessionWithCamera::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_EQ(m_frame.Create(100, 80, 8), 1);
-        m_before = m_camera->RegisterWrites().size();
     }
-    void TearDown() override { DeleteDiskEnum(); }
 
     // Runs the step until it measures (at most three frames) and returns its result.
     int Measure(DibBuffer* frame) {
@@ -59,18 +48,7 @@ protected:
         return 0;
     }
 
-    Writes NewWrites() {
-        const Writes all = m_camera->RegisterWrites();
-        Writes fresh(all.begin() + static_cast<std::ptrdiff_t>(m_before), all.end());
-        m_before = all.size();
-        return fresh;
-    }
-
-    CameraRig m_rig;
-    vidlyn::vcam::CameraModel* m_camera = nullptr;
-    size_t m_before = 0;
     DibBuffer m_frame;
-    CVidlyn s;
 };
 
 TEST_F(AutoExposure, OffReportsCodeZeroOnEveryFrame) {
@@ -192,15 +170,11 @@ TEST_F(AutoExposure, BrightSceneIsLimitedByTheReadout) {
 TEST_F(AutoExposure, RunsFirstInTheConversionOnTheRawPicture) {
     // The source picture of the colour type is measured before it is mirrored
     // or demosaiced: a dark 24-bit session regulates from m_dib8.
-    for (DibBuffer** b :
-         {&s.m_dib8, &s.m_dib16, &s.m_dib24, &s.m_dib32, &s.m_dib48, &s.m_dib64, &s.m_dibCopy, &s.m_dibDisplay}) {
-        *b = new DibBuffer;
-    }
+    vidlyn::test::AddFrameBuffers(s);
+    vidlyn::test::SetNeutralAdjustments(s);
     s.m_colorType = 2;
     ASSERT_EQ(s.m_dib8->Create(100, 80, 8), 1);
     ASSERT_EQ(s.m_dib24->Create(100, 80, 24), 1);
-    s.m_adjust.m_bayerGainRed = s.m_adjust.m_bayerGainGreen = s.m_adjust.m_bayerGainBlue = 100;
-    s.m_adjust.m_gamma = 100;
     s.m_analog.m_autoIris = 2;
     s.m_analog.m_globalGain = 100;
     for (int i = 0; i < 3 && s.m_analog.m_globalGain == 100; ++i) {
