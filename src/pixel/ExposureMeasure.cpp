@@ -61,7 +61,7 @@ int ComputeNewGain(int gain, int factorPercent) {
 }
 
 int ComputeNewExposure(int exposure, int factorPercent, bool subsampled) {
-    if (factorPercent <= 0) return exposure;  // the rule never gives such a factor
+    if (factorPercent <= 0) return exposure;  // the measurement never gives such a factor
     const auto q = static_cast<uint16_t>(int64_t{exposure} * 100 / factorPercent);  // low 16 bits of trunc(e / f)
     int value = (factorPercent > 100 && q <= 4) ? 4 : std::max<int>(q, 1);
     return std::min(value, subsampled ? 1668 : 3335);

@@ -3,10 +3,10 @@
 // value it gives. Pure functions; the session owns the divider, the modes, the
 // limits of its fields and the camera writes.
 //
-// The factor is kept in hundredths (an integer): the rule adds steps of 0.05,
-// 0.1 and 0.15 to 0.85..1.1, and exact decimal steps make the results the
-// documented ones (three thousand at factor 1.5 gives 2000, where a double sum
-// 1.1 + 4 x 0.1 = 1.5000000000000004 would give 1999).
+// The factor is kept in hundredths (an integer): the correction adds steps of
+// 0.05, 0.1 and 0.15 to 0.85..1.1, and exact decimal steps give the user the
+// values the factor promises (three thousand at factor 1.5 gives 2000, where a
+// double sum 1.1 + 4 x 0.1 = 1.5000000000000004 would give 1999).
 #pragma once
 #include "pixel/PixelTypes.h"
 

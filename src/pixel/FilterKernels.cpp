@@ -40,8 +40,8 @@ void BuildGammaTable(uint16_t* table, int maxValue, int gamma) {
 }
 
 void BuildContrastTable(uint16_t* table, int maxValue, int64_t contrast) {
-    // 64-bit and double arithmetic: the rule holds for every setting, also one
-    // far outside the dialog's range. The slope is needed only for c <= v <= M - c,
+    // 64-bit and double arithmetic: the contrast curve stays exact for every
+    // setting, also one far outside the dialog's range (damaged stored settings). The slope is needed only for c <= v <= M - c,
     // which leaves H - c >= 1 / 2 there.
     const int64_t half = (maxValue + 1) / 2;                                        // H: 128 or 512
     const int64_t c = std::clamp<int64_t>(contrast, INT64_MIN / 4, INT64_MAX / 4);  // M - c cannot overflow
@@ -193,8 +193,8 @@ std::array<int32_t, 256> gChroma{};
 std::array<int32_t, 256> ChromaSnapshot(int saturation) {
     std::lock_guard<std::mutex> lock(gChromaLock);
     if (saturation != gChromaSaturation) {
-        // In 64 bits for any stored setting. Below -256 the rule would give a
-        // negative chroma (channels outside 0..255): no chroma at all is the
+        // In 64 bits for any stored setting. Below -256 the saturation formula
+        // would give a negative chroma (channels outside 0..255): no chroma at all is the
         // least a picture can have. Above 511 an entry changes nothing, as the
         // chroma is limited to at most 255 by Qmax anyway.
         for (int k = 0; k < 256; ++k) {

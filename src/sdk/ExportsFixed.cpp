@@ -82,7 +82,7 @@ int Vidlyn_WriteRegister(int handle, int address, int value) {
 }
 
 int Vidlyn_ReadRegister(int handle, int, int* ok) {
-    // The camera's registers cannot be read back.
+    // The camera's registers cannot be read back: error 1, also with a camera connected.
     return WithSession(handle, 0, [=](CVidlyn& s) {
         if (ok) *ok = 0;
         s.postError(VIDLYN_ERR_NO_CAMERA);

@@ -68,6 +68,12 @@ int CVidlyn::GetColorMode() const {
 // A mirrored frame starts on another site of the 2x2 colour filter pattern:
 // the vertical mirror swaps phases 0<->1 and 2<->3, the horizontal one 0<->2
 // and 1<->3. The phase moves on every call.
+//
+// The two pairs report a missing device differently, and that is kept on
+// purpose: the vertical pair only notifies the window (error 1 never enters
+// the history), the horizontal pair records it as well. Applications written
+// against the library read the history after these calls as they always
+// could; making the pairs alike would change what they find there.
 
 int CVidlyn::SetMirrorV(int flag) {
     if (!m_device) {
@@ -108,6 +114,8 @@ int CVidlyn::GetMirrorH() {
 // --- auto iris and wait time -----------------------------------------------
 
 int CVidlyn::SetAutoIris(int mode) {
+    // Needs no camera: the mode only tells the frame path what to regulate. A
+    // mode outside 0..2 notifies the window only; the history stays as it was.
     if (mode < 0 || mode > 2) {
         postError(VIDLYN_ERR_INVALID_ARGUMENT);
         return 0;
@@ -116,12 +124,14 @@ int CVidlyn::SetAutoIris(int mode) {
     return 1;
 }
 
+// Always valid, with or without a camera: the mode is a session setting.
 int CVidlyn::GetAutoIris(int* valid) const {
     if (valid) *valid = 1;
     return m_analog.m_autoIris;
 }
 
 int CVidlyn::SetWaitTime(int ms) {
+    // A negative wait is refused without any report: the result is the only answer.
     if (ms < 0) return 0;
     m_waitTime.store(ms);
     return 1;

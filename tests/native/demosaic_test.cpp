@@ -169,7 +169,7 @@ TEST(Demosaic, TenBitOutputClipsTo1023) {
 
 TEST(Demosaic, MatchesTheReferenceOnRandomMosaics) {
     // The last set lies far outside what users can set (damaged stored settings):
-    // the factors 2176 and 38400 still follow the rule.
+    // the factors 2176 and 38400 still follow the white-balance formula.
     const BayerParams gains[] = {
         {0, 100, 100, 100}, {0, 137, 50, 83}, {0, 0, 100, 800}, {0, 399, 100, 1}, {0, 1700, 100, 30000}};
     int seed = 1;

@@ -54,7 +54,7 @@ int RefBrightness(int s, int b, int maxValue) {
     return std::clamp(static_cast<int>(std::trunc(s * f)), 0, maxValue);
 }
 
-// The hexcone transform, step by step as the rule reads.
+// The hexcone transform, step by step as the formula reads.
 void RefHexcone(int& b, int& g, int& r, int hue, int sat) {
     int S[256], R[256];
     for (int k = 0; k < 256; ++k) {

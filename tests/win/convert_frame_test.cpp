@@ -349,9 +349,9 @@ TEST(ConvertFrame, FiltersRunInTheirOrder) {
     CheckFilterOrder(0, 1);
 }
 
-TEST(ConvertFrame, SixteenBitGrayContrastOfDamagedSettingsFollowsTheRule) {
+TEST(ConvertFrame, SixteenBitGrayContrastOfDamagedSettingsFollowsTheCurve) {
     // The 16-bit gray mode uses four times the stored contrast; a stored value
-    // far outside the dialog's range must still give the rule's table:
+    // far outside the dialog's range must still give the contrast curve:
     // c >= 1024 leaves nothing but black, a hugely negative c squeezes every
     // sample to the middle (511 or 512).
     FramePath p(1, 12, 10);
