@@ -112,46 +112,41 @@ void CVidlynQM7720USB3Sdk::TransferThreadMain() {
 }
 
 int CVidlynQM7720USB3Sdk::SetFormat(int, int, int, int, int subSample) {
-    // Pause, writes and resume form one bracket: a second writer waits for it to
-    // end instead of writing unpaused while the first one holds the thread.
-    RegisterGuard registers(*this);
-    const int token = PauseStream();
-    if (token == -1) return 20;
-    if (subSample != m_subSample) m_subSampleChanged = 1;
-    m_subSample = subSample;
-    if (static_cast<unsigned>(subSample) > 3) {
-        ResumeStream(token);
-        return 1;
-    }
-    if (m_subSampleChanged == 1) {
-        WriteSensorRegister(kRegReadoutUpdate, 0);
-        WriteSensorRegister(kRegSingleOutput, m_dualOutput ? 0 : 1);
-        WriteSensorRegister(kRegSubsample, subSample != 0 ? 1 : 0);
-        WriteSensorRegister(kRegReadoutUpdate, 1);
-    }
-    m_subSampleChanged = 0;
-    ResumeStream(token);
-    return 0;
+    int result = 0;
+    const bool paused = WithStreamPaused([&] {
+        if (subSample != m_subSample) m_subSampleChanged = 1;
+        m_subSample = subSample;
+        if (static_cast<unsigned>(subSample) > 3) {
+            result = 1;  // stored, so that the frame size falls back to full size; nothing written
+            return;
+        }
+        if (m_subSampleChanged == 1) {
+            WriteSensorRegister(kRegReadoutUpdate, 0);
+            WriteSensorRegister(kRegSingleOutput, m_dualOutput ? 0 : 1);
+            WriteSensorRegister(kRegSubsample, subSample != 0 ? 1 : 0);
+            WriteSensorRegister(kRegReadoutUpdate, 1);
+        }
+        m_subSampleChanged = 0;
+    });
+    return paused ? result : 20;
 }
 
 int CVidlynQM7720USB3Sdk::SetGlobalGain(int gain) {
-    RegisterGuard registers(*this);
-    const int token = PauseStream();
-    if (token == -1) return 0;
-    m_globalGainCache = gain & 0xFFFF;
-    WriteSensorRegister(kRegGainEnable, 1);
-    const int result = WriteSensorRegister(kRegGlobalGain, static_cast<uint16_t>(gain & 0xFFFF));
-    ResumeStream(token);
+    int result = 0;
+    WithStreamPaused([&] {
+        m_globalGainCache = gain & 0xFFFF;
+        WriteSensorRegister(kRegGainEnable, 1);
+        result = WriteSensorRegister(kRegGlobalGain, static_cast<uint16_t>(gain & 0xFFFF));
+    });
     return result;
 }
 
 int CVidlynQM7720USB3Sdk::SetExposure(int value) {
-    RegisterGuard registers(*this);
-    const int token = PauseStream();
-    if (token == -1) return 0;
-    m_exposureCache = value;
-    const int result = WriteSensorRegister(kRegExposure, static_cast<uint16_t>(value & 0xFFFF));
-    ResumeStream(token);
+    int result = 0;
+    WithStreamPaused([&] {
+        m_exposureCache = value;
+        result = WriteSensorRegister(kRegExposure, static_cast<uint16_t>(value & 0xFFFF));
+    });
     return result;
 }
 
@@ -166,5 +161,3 @@ int CVidlynQM7720USB3Sdk::GetExposure(int* value) {
     if (value) *value = exposure;
     return 1;
 }
-
-int CVidlynQM7720USB3Sdk::RealExposureTime(int e) { return static_cast<int>(((3335 - e) * 2775.0 + 578.0) * 0.03125); }

@@ -28,9 +28,6 @@ public:
     uint16_t GetGlobalGain();
     int GetExposure(int* value);
 
-    // Exposure time in microseconds for exposure value e (1..3335): e = 3335 gives 18.
-    static int RealExposureTime(int e);
-
     // --- fields, in order ---
     uint8_t* m_staging = nullptr;
     int32_t m_halfWidth = 2448;

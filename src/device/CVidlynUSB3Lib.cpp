@@ -11,6 +11,12 @@
 
 using namespace vidlyn::sector;
 
+namespace {
+// Disk list entries examined at most: far more disks than any machine carries,
+// and read in a few milliseconds.
+constexpr DWORD kMaxDiskEntries = 1024;
+}  // namespace
+
 CVidlynUSB3Lib::CVidlynUSB3Lib() { InitializeCriticalSection(&m_registerLock); }
 
 CVidlynUSB3Lib::~CVidlynUSB3Lib() {
@@ -79,7 +85,10 @@ void CVidlynUSB3Lib::EnumDevices(const char* modelCode) {
         DWORD count = 0;
         DWORD size = sizeof(count);
         if (RegQueryValueExA(key, "Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) == ERROR_SUCCESS) {
-            for (DWORD i = 0; i < count; ++i) {
+            // A damaged "Count" (the key is the system's, not ours) must not stall the
+            // start: only the first kMaxDiskEntries entries are looked at.
+            const DWORD entries = count < kMaxDiskEntries ? count : kMaxDiskEntries;
+            for (DWORD i = 0; i < entries; ++i) {
                 char name[64] = {};
                 std::snprintf(name, sizeof(name), "%d", static_cast<int>(i));
                 // One byte more than the read may fill, so the text always ends.

@@ -101,6 +101,21 @@ public:
     // Frames per second from `frames` completed in `elapsedMs` milliseconds.
     static float ComputeFps(uint32_t frames, uint32_t elapsedMs);
 
+    // Runs `writes` (register writes) with a running stream held at a frame
+    // boundary, as one register transaction: the register lock is held from the
+    // pause to the resume, so another writer can neither resume the stream under
+    // these writes nor slip its own between them. False, with nothing written,
+    // when the stream did not reach a frame boundary in time.
+    template <class Writes>
+    bool WithStreamPaused(Writes&& writes) {
+        RegisterGuard registers(*this);
+        const int token = PauseStream();
+        if (token == -1) return false;
+        writes();
+        ResumeStream(token);
+        return true;
+    }
+
 protected:
     // Holds the register lock (recursive) for one register transaction: the two
     // sectors of a two-phase write, a read command and its answer, the start

@@ -64,13 +64,33 @@ CVidlyn* Session(int handle) {
     return element ? element->session : nullptr;
 }
 
-bool Detach(int handle, CVidlyn** session) {
+SessionRef Hold(int handle) {
     std::lock_guard<RegistryLock> guard(g_lock);
     CSDKDATA* element = g_chain.lookup(static_cast<uint32_t>(handle));
-    if (!element) return false;
-    *session = element->session;
-    element->session = nullptr;
-    g_chain.removeHandle(static_cast<uint32_t>(handle));
+    if (!element || !element->session) return SessionRef();
+    // Only sessions still in the ring gain holders, and only under the lock: once
+    // a release has taken the handle out, the count can only fall.
+    element->session->m_holders.fetch_add(1, std::memory_order_relaxed);
+    return SessionRef(element->session);
+}
+
+SessionRef::~SessionRef() {
+    // The destruction runs outside the registry lock: stopping a session waits
+    // for its worker threads, and other sessions stay reachable meanwhile.
+    if (m_session && m_session->m_holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete m_session;
+}
+
+bool Release(int handle) {
+    CVidlyn* session = nullptr;
+    {
+        std::lock_guard<RegistryLock> guard(g_lock);
+        CSDKDATA* element = g_chain.lookup(static_cast<uint32_t>(handle));
+        if (!element) return false;
+        session = element->session;
+        element->session = nullptr;
+        g_chain.removeHandle(static_cast<uint32_t>(handle));
+    }
+    SessionRef registryHold(session);  // the registry's own hold, let go here
     return true;
 }
 

@@ -5,6 +5,11 @@
 // below hold one registry lock around each ring operation so that several
 // application threads cannot corrupt it. The lock is never held while a
 // session works or is destroyed, so worker threads never wait for it.
+//
+// A session lives as long as its last holder: the registry holds it while its
+// handle is open, and every call holds it for its own length (SessionRef). A
+// release takes the handle out at once; the session is destroyed by whoever
+// lets go last, the release itself or the last call still inside it.
 #pragma once
 #include <cstdint>
 
@@ -36,11 +41,35 @@ CSdkChain& Chain();
 
 // Creates and registers a session; its handle, or 0.
 uint32_t Create();
-// The session of `handle`, or null for an unknown handle or a destroyed session.
+// A hold on a session for the length of one call; empty for an unknown handle.
+// Letting go of the last hold destroys a session whose handle was released.
+class SessionRef {
+public:
+    SessionRef() = default;
+    explicit SessionRef(CVidlyn* session) : m_session(session) {}
+    ~SessionRef();
+    SessionRef(SessionRef&& other) noexcept : m_session(other.m_session) { other.m_session = nullptr; }
+    SessionRef(const SessionRef&) = delete;
+    SessionRef& operator=(const SessionRef&) = delete;
+    SessionRef& operator=(SessionRef&&) = delete;
+
+    CVidlyn* get() const { return m_session; }
+    CVidlyn& operator*() const { return *m_session; }
+    CVidlyn* operator->() const { return m_session; }
+    explicit operator bool() const { return m_session != nullptr; }
+
+private:
+    CVidlyn* m_session = nullptr;
+};
+
+// Holds the session of `handle`; empty for an unknown handle.
+SessionRef Hold(int handle);
+// The session of `handle` without holding it, or null (for callers that know
+// nobody releases it meanwhile).
 CVidlyn* Session(int handle);
-// Removes `handle` from the registry and hands back its session for the caller
-// to destroy outside the lock. False for an unknown handle.
-bool Detach(int handle, CVidlyn** session);
+// Takes `handle` out of the registry and drops the registry's hold on its
+// session: destroyed here unless a call still holds it. False for an unknown handle.
+bool Release(int handle);
 // Number of registered sessions.
 int Count();
 

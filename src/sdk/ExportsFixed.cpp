@@ -66,13 +66,11 @@ int Vidlyn_WriteRegister(int handle, int address, int value) {
         // A running stream seeks on the same disk handle: the write waits for a
         // frame boundary so that the two never interleave. A stream that does not
         // reach one in time counts as a refused write.
-        const int token = s.m_device->PauseStream();
         int written = 0;
-        if (token != -1) {
+        s.m_device->WithStreamPaused([&] {
             written = s.m_device->WriteSensorRegister(static_cast<uint16_t>(address & 0xFF),
                                                       static_cast<uint16_t>(value & 0xFF));
-            s.m_device->ResumeStream(token);
-        }
+        });
         if (!written) {
             s.postError(VIDLYN_ERR_STREAM_COMMAND);
             return 0;

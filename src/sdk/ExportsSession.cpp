@@ -12,7 +12,8 @@ int Vidlyn_Initialize(HWND notifyWnd) {
         // A failed initialization is reported through the session's error
         // history (code 5); the handle stays valid until it is released.
         try {
-            if (CVidlyn* session = SdkRegistry::Session(static_cast<int>(handle))) session->initialize(notifyWnd);
+            if (const SdkRegistry::SessionRef session = SdkRegistry::Hold(static_cast<int>(handle)))
+                session->initialize(notifyWnd);
         } catch (...) {
             // The session is registered: its handle is the caller's to release.
         }
@@ -24,12 +25,8 @@ int Vidlyn_Initialize(HWND notifyWnd) {
 
 int Vidlyn_Release(int handle) {
     try {
-        CVidlyn* session = nullptr;
-        if (!SdkRegistry::Detach(handle, &session)) return 0;
-        // Destroyed outside the registry lock: stopping the session waits for its
-        // worker threads, and other sessions stay reachable meanwhile.
-        delete session;
-        return 1;
+        // The session goes now, or when the last call still inside it returns.
+        return SdkRegistry::Release(handle) ? 1 : 0;
     } catch (...) {
         return 0;
     }

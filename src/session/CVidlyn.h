@@ -179,4 +179,8 @@ public:
     // Landing block for raw frames that do not fit the source buffer's own
     // pixels (a capture area smaller than the delivered frame).
     std::vector<uint8_t> m_frameStaging;
+
+    // Holders of the session: the handle registry while the handle is open, and
+    // every call in progress. The last to let go destroys it (src/sdk).
+    std::atomic<int32_t> m_holders{1};
 };

@@ -4,11 +4,9 @@
 // camera at once and read back from it.
 #include <windows.h>
 
-#include <climits>
-#include <cmath>
-
 #include "VidlynSdk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
+#include "device/CameraFacts.h"
 #include "session/CVidlyn.h"
 #include "settings/AdjustParameters.h"
 
@@ -60,14 +58,7 @@ int CVidlyn::GetFilterValue(int id, int* ok) {
 }
 
 int CVidlyn::GetRealExposureTime(int* ok) {
-    // Microseconds for exposure value e: ((3335 - e) * 2775 + 578) / 32,
-    // truncated. A stored value far outside 1 .. 3335 saturates instead of
-    // overflowing the result.
-    const double e = m_analog.m_exposureTime;
-    double us = std::trunc(((kExposureValueMax - e) * 2775.0 + 578.0) * 0.03125);
-    if (us > INT_MAX) us = INT_MAX;
-    if (us < INT_MIN) us = INT_MIN;
-    m_realExposureTime = static_cast<int32_t>(us);
+    m_realExposureTime = vidlyn::camera::ExposureMicroseconds(m_analog.m_exposureTime);
     if (ok) *ok = 1;
     return m_realExposureTime;
 }

@@ -5,6 +5,7 @@
 
 #include "VidlynSdk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
+#include "device/CameraFacts.h"
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
 #include "session/FramePlacement.h"
@@ -115,7 +116,7 @@ int CVidlyn::PrepareAcquisition() {
     m_device->SetMirrorH(m_analog.m_mirrorH);
     m_device->SetGlobalGain(m_analog.m_globalGain & 0xFFFF);
     m_device->SetExposure(m_analog.m_exposureTime);
-    m_realExposureTime = CVidlynQM7720USB3Sdk::RealExposureTime(m_analog.m_exposureTime);
+    m_realExposureTime = vidlyn::camera::ExposureMicroseconds(m_analog.m_exposureTime);
 
     // The display picture follows the preview window's client area, when the
     // window is shown and has somewhere to paint.

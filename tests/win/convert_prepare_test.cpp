@@ -4,6 +4,7 @@
 // frame placed into the source picture (cut out, widened, mirrored).
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <utility>
 #include <vector>
 
@@ -136,6 +137,18 @@ TEST_F(Prepare, BuffersOfEveryColourTypeAndTheCameraWrites) {
     EXPECT_EQ(NewWrites(), expected);
     EXPECT_EQ(s.m_device->m_subSample, 2);
     EXPECT_EQ(s.m_realExposureTime, 144578);
+}
+
+TEST_F(Prepare, DamagedExposureGivesTheSameRealTimeAsTheGetter) {
+    // A stored value far outside 1 .. 3335 saturates here as in the exported getter.
+    for (int e : {-800000000, INT_MIN, INT_MAX, 3335}) {
+        SCOPED_TRACE(testing::Message() << "exposure value " << e);
+        s.m_analog.m_exposureTime = e;
+        ASSERT_EQ(s.PrepareAcquisition(), 1);
+        const int prepared = s.m_realExposureTime;
+        EXPECT_EQ(prepared, s.GetRealExposureTime(nullptr));
+        EXPECT_EQ(prepared, e == 3335 ? 18 : e == INT_MAX ? INT_MIN : INT_MAX);
+    }
 }
 
 TEST_F(Prepare, FramesLandInTheSourcePictureUnlessTheAreaIsSmaller) {

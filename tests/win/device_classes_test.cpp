@@ -2,12 +2,14 @@
 // caches, the exposure time, and the constant answers the session acts on.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <utility>
 #include <vector>
 
 #include "CameraFixture.h"
 #include "ModelDisk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
+#include "device/CameraFacts.h"
 
 using vidlyn::vcam::CameraModel;
 
@@ -105,9 +107,13 @@ TEST_F(DeviceClassTest, StreamStartResendsOnlySettingsThatWereMade) {
 }
 
 TEST(DeviceExposureTest, RealExposureTime) {
-    EXPECT_EQ(18, CVidlynQM7720USB3Sdk::RealExposureTime(3335));
-    EXPECT_EQ(289138, CVidlynQM7720USB3Sdk::RealExposureTime(1));
-    EXPECT_EQ(144578, CVidlynQM7720USB3Sdk::RealExposureTime(1668));
+    using vidlyn::camera::ExposureMicroseconds;
+    EXPECT_EQ(18, ExposureMicroseconds(3335));
+    EXPECT_EQ(289138, ExposureMicroseconds(1));
+    EXPECT_EQ(144578, ExposureMicroseconds(1668));
+    EXPECT_EQ(INT_MAX, ExposureMicroseconds(-800000000));
+    EXPECT_EQ(INT_MAX, ExposureMicroseconds(INT_MIN));
+    EXPECT_EQ(INT_MIN, ExposureMicroseconds(INT_MAX));
 }
 
 TEST_F(DeviceClassTest, GenericInterfaceAnswers) {

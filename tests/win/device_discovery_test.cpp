@@ -161,3 +161,17 @@ TEST(DeviceDiscoveryTest, SelectingTwiceKeepsOneHandle) {
     }
     EXPECT_EQ(0, rig.disk.OpenHandles()) << "destruction closes the disk";
 }
+
+TEST(DeviceDiscoveryTest, DamagedCountIsBoundedToTheFirst1024Entries) {
+    CameraRig rig;
+    const std::string good = CameraEnumEntry();
+    ASSERT_TRUE(WriteDiskEnum({good, good}));
+    ASSERT_TRUE(vidlyn::test::WriteDiskEnumValue("1023", REG_SZ, good.c_str(), DWORD(good.size() + 1)));
+    ASSERT_TRUE(vidlyn::test::WriteDiskEnumValue("1024", REG_SZ, good.c_str(), DWORD(good.size() + 1)));
+    for (DWORD count : {DWORD{100000}, DWORD{0xFFFFFFFF}}) {
+        SCOPED_TRACE(testing::Message() << "Count " << count);
+        ASSERT_TRUE(vidlyn::test::WriteDiskEnumValue("Count", REG_DWORD, &count, sizeof(count)));
+        CVidlynQM7720USB3Sdk device;
+        EXPECT_EQ(3, device.GetDeviceCount()) << "entries 0, 1 and 1023; 1024 lies beyond the bound";
+    }
+}
