@@ -16,6 +16,8 @@ packages=(
     libgtest-dev libbenchmark-dev libopencv-dev libfuse3-dev fuse3
     # windows with real pixels for screenshots
     xvfb xauth
+    # the Japanese locale of the Japanese-language tests
+    locales
 )
 
 # One dpkg-query for all: packages it does not know are missing as well.
@@ -31,6 +33,13 @@ if [ ${#missing[@]} -gt 0 ]; then
     # Another install may hold the package manager: wait for it rather than fail.
     "$here/apt-get-wait.sh" update -qq </dev/null
     "$here/apt-get-wait.sh" install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+# A Japanese wine process (LC_ALL=ja_JP.UTF-8) names its Unix files in that
+# locale's encoding; without the locale it cannot create a file with a Japanese name.
+if ! locale -a 2>/dev/null | grep -qixF ja_jp.utf8; then
+    [ "$(id -u)" = 0 ] || { echo "setup: run as root to generate the ja_JP.UTF-8 locale" >&2; exit 1; }
+    localedef -i ja_JP -c -f UTF-8 -A /usr/share/locale/locale.alias ja_JP.UTF-8
 fi
 
 "$here/build-deps.sh"

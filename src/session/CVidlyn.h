@@ -84,6 +84,11 @@ public:
     // Geometry validation shared by initialization and acquisition preparation.
     bool GeometryValid() const;
 
+    // --- files -------------------------------------------------------------------
+    // Writes the current frame in a still format (0..6). 1, or 0 (error 1
+    // pushed when there is no camera or no output buffer for the colour mode).
+    int SaveImage(const char* fileName, int format);
+
     // --- frame path: preparation, placement, conversion, auto exposure -----
     // Sizes the frame buffers for the colour type and configures the camera
     // before a mode starts. 1, or 0 after pushing 1 (no device), 2, 7 or 5.
@@ -140,7 +145,7 @@ public:
     int32_t m_analogDlgArg = 0;
     int32_t m_realExposureTime = 0;
     std::atomic<int32_t> m_recording{0};
-    CAviWriter m_avi;
+    AviWriter m_avi;
     uint32_t m_recStartTime = 0;
     uint32_t m_recDuration = 0;
     std::atomic<int32_t> m_recFrameReady{0};
