@@ -1,9 +1,7 @@
 // CVidlynQM7720USB3Sdk: identity, geometry, sensor registers and the model's
-// transfer thread, which reads into a staging buffer and reorders the sensor's
-// dual-output rows into picture rows.
+// step of the transfer loop, which reads into a staging buffer and reorders
+// the sensor's dual-output rows into picture rows.
 #include "device/CVidlynQM7720USB3Sdk.h"
-
-#include <mmsystem.h>
 
 #include <cstring>
 #include <new>
@@ -15,8 +13,8 @@ using namespace vidlyn::sector;
 
 CVidlynQM7720USB3Sdk::CVidlynQM7720USB3Sdk() {
     m_productId = kQM7720ProductId;
-    m_frameWidth = kSensorWidth;
-    m_frameHeight = kSensorHeight;
+    m_frameWidth = vidlyn::camera::kSensorWidth;
+    m_frameHeight = vidlyn::camera::kSensorHeight;
     EnumDevices("QM7720E");
     if (IsValidDeviceIndex(0)) {
         m_deviceIndex = 0;
@@ -69,7 +67,7 @@ int CVidlynQM7720USB3Sdk::StopStream() {
 void CVidlynQM7720USB3Sdk::MoveStagedFrame(uint8_t* dst) {
     // A subsampled frame keeps the layout of the full one: rows of width / d
     // pixels, height / d rows, half rows of (width / d) / 2 in the dual-output form.
-    const int d = SubsampleDivisor(m_activeSubSample);
+    const int d = vidlyn::camera::SubsampleDivisor(m_activeSubSample);
     const int width = m_frameWidth / d;
     const int height = m_frameHeight / d;
     if (m_dualOutput == 1)
@@ -78,37 +76,10 @@ void CVidlynQM7720USB3Sdk::MoveStagedFrame(uint8_t* dst) {
         std::memcpy(dst, m_staging, static_cast<size_t>(width) * static_cast<size_t>(height));
 }
 
-void CVidlynQM7720USB3Sdk::TransferThreadMain() {
-    m_frameCounter = 0;
-    uint32_t fpsFrames = 0;
-    uint32_t fpsStart = timeGetTime();
-    int failedReads = 0;
-    while (m_transferState.load() != kTransferStopRequested) {
-        const int32_t state = m_transferState.load();
-        if (state == kTransferStreaming || state == kTransferCapturing) {
-            const int target = state == kTransferCapturing ? 0 : (NewestSlot() + 1) % 3;
-            FrameSlot& slot = m_slots[target];
-            slot.number.store(0, std::memory_order_relaxed);
-            std::atomic_thread_fence(std::memory_order_release);
-            if (ReadFrameData(m_staging, ActiveRawFrameSize())) {
-                failedReads = 0;
-                MoveStagedFrame(slot.data);
-                const int32_t number = ++m_frameCounter;
-                slot.number.store(number, std::memory_order_release);
-                int32_t capturing = kTransferCapturing;
-                m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
-                CountFrameForFps(fpsFrames, fpsStart);
-            } else if (++failedReads > 8) {
-                // The frame is retried on the next pass. A camera that has stopped
-                // answering (removed, never ready) is retried at a gentler pace so
-                // that it does not keep a processor core busy.
-                Sleep(10);
-            }
-        }
-        SignalFrameBoundary();
-        if (state != kTransferStreaming && state != kTransferCapturing) Sleep(10);
-    }
-    SetEvent(m_doneEvent);
+int CVidlynQM7720USB3Sdk::ReadFrameIntoSlot(uint8_t* slot) {
+    if (!ReadFrameData(m_staging, ActiveRawFrameSize())) return 0;
+    MoveStagedFrame(slot);
+    return 1;
 }
 
 int CVidlynQM7720USB3Sdk::SetFormat(int, int, int, int, int subSample) {

@@ -14,7 +14,6 @@ public:
     int StartCapture() override;
     int StartStream() override;
     int StopStream() override;
-    void TransferThreadMain() override;
     int SetFormat(int x, int y, int width, int height, int subSample) override;
 
     // Two-phase 16-bit register write: address sector, then value sector.
@@ -30,13 +29,17 @@ public:
 
     // --- fields, in order ---
     uint8_t* m_staging = nullptr;
-    int32_t m_halfWidth = 2448;
+    int32_t m_halfWidth = vidlyn::camera::kHalfWidth;
     int32_t m_dualOutput = 1;
     // Written by whichever thread sends gain or exposure (the application's, or the
     // acquisition thread's automatic exposure) and read by the session's getters.
     std::atomic<int32_t> m_globalGainCache{-1};
     std::atomic<int32_t> m_exposureCache{-1};
     int32_t m_subSampleChanged = 1;
+
+protected:
+    int ReadFrameIntoSlot(uint8_t* slot) override;
+    bool RetriesFailedReads() const override { return true; }
 
 private:
     void ReplaceStaging();

@@ -10,6 +10,7 @@
 #include "device/SectorLayout.h"
 
 using namespace vidlyn::sector;
+using namespace vidlyn::camera;
 
 namespace {
 // Disk list entries examined at most: far more disks than any machine carries,
@@ -66,7 +67,7 @@ int CVidlynUSB3Lib::Reserved6() { return 0; }
 int CVidlynUSB3Lib::ReadSromId(int, int*) { return 0; }
 int CVidlynUSB3Lib::WriteSromId(int, int) { return 0; }
 
-uint32_t CVidlynUSB3Lib::GetRawFrameSize() { return RawFrameBytes(m_frameWidth, m_frameHeight, m_subSample); }
+uint32_t CVidlynUSB3Lib::GetRawFrameSize() { return RawFrameBytes(m_subSample, m_frameWidth, m_frameHeight); }
 
 uint32_t CVidlynUSB3Lib::GetAlignedFrameSize() {
     const int d = SubsampleDivisor(m_subSample);

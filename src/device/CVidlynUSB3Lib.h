@@ -13,6 +13,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "device/CameraFacts.h"
+
 class CVidlynUSB3Lib {
 public:
     // Transfer states.
@@ -91,6 +93,18 @@ public:
     virtual int WriteRegisterWord(uint16_t address, uint16_t value);
     virtual int ReadRegisterWord(uint16_t address, uint16_t* value);
 
+protected:
+    // --- the per-model steps of the one transfer loop (TransferThreadMain) ---
+    // Reads one frame into `slot` (ActiveRawFrameSize() bytes). The generic
+    // camera reads it straight in; a model whose rows arrive in another order
+    // reads into its own staging buffer and moves the frame from there.
+    // 1 when a whole frame arrived.
+    virtual int ReadFrameIntoSlot(uint8_t* slot);
+    // Whether a failed frame read is retried on the next pass. The generic
+    // camera gives up instead: state 5, and the consumer stops.
+    virtual bool RetriesFailedReads() const;
+
+public:
     // --- non-virtual helpers ---
     // Bytes that CopyLatestFrame and FinishCapture write: (width / d) x (height / d),
     // without the rounding to whole sectors of GetRawFrameSize. While a transfer is
@@ -172,8 +186,8 @@ public:
     std::atomic<float> m_measuredFps{0.0f};
     int32_t m_formatX = 0;
     int32_t m_formatY = 0;
-    int32_t m_frameWidth = 4896;
-    int32_t m_frameHeight = 3264;
+    int32_t m_frameWidth = vidlyn::camera::kSensorWidth;
+    int32_t m_frameHeight = vidlyn::camera::kSensorHeight;
     int32_t m_subSample = 0;
     int32_t m_deviceCount = 0;
     int32_t m_deviceIndex = 0;

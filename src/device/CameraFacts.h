@@ -1,10 +1,39 @@
-// What the library knows about the QM7720E itself: its limits and the
+// What the library knows about the QM7720E itself: its sensor, the frames it
+// delivers at each subsampling code, its gain and exposure limits and the
 // exposure time its exposure register gives. Every part of the library (and
 // the camera model of the tests) takes these from here. No Windows types.
 #pragma once
 #include <climits>
+#include <cstdint>
+
+#include "device/SectorLayout.h"
 
 namespace vidlyn::camera {
+
+// The sensor: 4896 x 3264 pixels, one Bayer sample each.
+constexpr int kSensorWidth = 4896;
+constexpr int kSensorHeight = 3264;
+// Pixels per half row in the sensor's dual-output row layout.
+constexpr int kHalfWidth = kSensorWidth / 2;
+
+// Subsampling code 0..3 divides both picture dimensions by 1, 2, 4 or 8; any
+// other code reads as full size, as the camera does.
+constexpr int SubsampleDivisor(int code) { return (code >= 1 && code <= 3) ? (1 << code) : 1; }
+
+// Bytes of one delivered frame (one byte per pixel, rows packed) of a
+// width x height sensor at subsampling code `code`.
+constexpr uint32_t FrameBytes(int code, int width = kSensorWidth, int height = kSensorHeight) {
+    const int d = SubsampleDivisor(code);
+    return static_cast<uint32_t>(width / d) * static_cast<uint32_t>(height / d);
+}
+
+// Bytes the frame takes in the camera's image area: FrameBytes rounded up to
+// whole sectors.
+constexpr uint32_t RawFrameBytes(int code, int width = kSensorWidth, int height = kSensorHeight) {
+    const uint32_t n = FrameBytes(code, width, height);
+    return n % sector::kSectorSize == 0 ? n : (n / sector::kSectorSize + 1) * sector::kSectorSize;
+}
+static_assert(RawFrameBytes(0) == 15980544 && RawFrameBytes(2) == 998912 && FrameBytes(2) == 998784);
 
 // Exposure value of register 0x2004: larger values give shorter exposures.
 constexpr int kExposureMin = 1;

@@ -29,10 +29,8 @@ constexpr uint8_t kCmdReadRegister = 0x21;
 constexpr uint8_t kPhaseAddress = 0x00;
 constexpr uint8_t kPhaseValue = 0x01;
 
-// The QM7720E.
+// The QM7720E (its sensor and limits: CameraFacts.h).
 constexpr uint16_t kQM7720ProductId = 0x06E0;
-constexpr int kSensorWidth = 4896;
-constexpr int kSensorHeight = 3264;
 
 // Sensor registers the library drives.
 constexpr uint16_t kRegReadoutUpdate = 0x3000;  // 0 while the readout is rewritten, then 1
@@ -41,15 +39,5 @@ constexpr uint16_t kRegSubsample = 0x3002;      // 1 subsampled readout
 constexpr uint16_t kRegGainEnable = 0x3003;     // 1 right before the global gain
 constexpr uint16_t kRegGlobalGain = 0x0005;     // 0..1023
 constexpr uint16_t kRegExposure = 0x2004;       // 1..3335; larger means shorter
-
-// Subsample code 0..3 -> divisor 1, 2, 4, 8 (other codes: full size).
-constexpr int SubsampleDivisor(int code) { return (code >= 1 && code <= 3) ? (1 << code) : 1; }
-
-// Bytes of a raw frame on the disk: width x height rounded up to whole sectors.
-constexpr uint32_t RawFrameBytes(int width, int height, int subsampleCode) {
-    const int d = SubsampleDivisor(subsampleCode);
-    const uint32_t n = static_cast<uint32_t>(width / d) * static_cast<uint32_t>(height / d);
-    return n % kSectorSize == 0 ? n : (n / kSectorSize + 1) * kSectorSize;
-}
 
 }  // namespace vidlyn::sector

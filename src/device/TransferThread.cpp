@@ -9,24 +9,19 @@
 #include <new>
 
 #include "device/CVidlynUSB3Lib.h"
-#include "device/SectorLayout.h"
 
-using namespace vidlyn::sector;
+using namespace vidlyn::camera;
 
 uint32_t CVidlynUSB3Lib::GetFrameCopySize() const {
     if (m_slots[0].data) return ActiveCopySize();  // a transfer keeps the size it started with
-    const int d = SubsampleDivisor(m_subSample);
-    return static_cast<uint32_t>(m_frameWidth / d) * static_cast<uint32_t>(m_frameHeight / d);
+    return FrameBytes(m_subSample, m_frameWidth, m_frameHeight);
 }
 
 uint32_t CVidlynUSB3Lib::ActiveRawFrameSize() const {
-    return RawFrameBytes(m_frameWidth, m_frameHeight, m_activeSubSample);
+    return RawFrameBytes(m_activeSubSample, m_frameWidth, m_frameHeight);
 }
 
-uint32_t CVidlynUSB3Lib::ActiveCopySize() const {
-    const int d = SubsampleDivisor(m_activeSubSample);
-    return static_cast<uint32_t>(m_frameWidth / d) * static_cast<uint32_t>(m_frameHeight / d);
-}
+uint32_t CVidlynUSB3Lib::ActiveCopySize() const { return FrameBytes(m_activeSubSample, m_frameWidth, m_frameHeight); }
 
 float CVidlynUSB3Lib::ComputeFps(uint32_t frames, uint32_t elapsedMs) {
     if (elapsedMs == 0) return 0.0f;
@@ -207,10 +202,15 @@ DWORD WINAPI CVidlynUSB3Lib::ThreadEntry(LPVOID self) {
     return 0;
 }
 
+int CVidlynUSB3Lib::ReadFrameIntoSlot(uint8_t* slot) { return ReadFrameData(slot, ActiveRawFrameSize()); }
+
+bool CVidlynUSB3Lib::RetriesFailedReads() const { return false; }
+
 void CVidlynUSB3Lib::TransferThreadMain() {
     m_frameCounter = 0;
     uint32_t fpsFrames = 0;
     uint32_t fpsStart = timeGetTime();
+    int failedReads = 0;
     while (m_transferState.load() != kTransferStopRequested) {
         const int32_t state = m_transferState.load();
         if (state == kTransferStreaming || state == kTransferCapturing) {
@@ -218,20 +218,27 @@ void CVidlynUSB3Lib::TransferThreadMain() {
             FrameSlot& slot = m_slots[target];
             slot.number.store(0, std::memory_order_relaxed);
             std::atomic_thread_fence(std::memory_order_release);
-            if (!ReadFrameData(slot.data, ActiveRawFrameSize())) {
-                // This class has no retry: the consumer sees status 1 and stops. A
-                // read given up for a stop request is no failure (the stop stands).
+            if (ReadFrameIntoSlot(slot.data)) {
+                failedReads = 0;
+                const int32_t number = ++m_frameCounter;
+                slot.number.store(number, std::memory_order_release);
+                int32_t capturing = kTransferCapturing;
+                m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
+                CountFrameForFps(fpsFrames, fpsStart);
+            } else if (!RetriesFailedReads()) {
+                // The consumer sees status 1 and stops. A read given up for a stop
+                // request is no failure (the stop stands).
                 int32_t current = m_transferState.load();
                 while (current != kTransferStopRequested &&
                        !m_transferState.compare_exchange_weak(current, kTransferFailed)) {
                 }
                 break;
+            } else if (++failedReads > 8) {
+                // The frame is retried on the next pass. A camera that has stopped
+                // answering (removed, never ready) is retried at a gentler pace so
+                // that it does not keep a processor core busy.
+                Sleep(10);
             }
-            const int32_t number = ++m_frameCounter;
-            slot.number.store(number, std::memory_order_release);
-            int32_t capturing = kTransferCapturing;
-            m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
-            CountFrameForFps(fpsFrames, fpsStart);
         }
         SignalFrameBoundary();
         if (state != kTransferStreaming && state != kTransferCapturing) Sleep(10);

@@ -54,15 +54,15 @@ int MeasureExposureFactor(const uint8_t* bits, int width, int height, int stride
     return ExposureFactorPercent(measured);
 }
 
-int ComputeNewGain(int gain, int factorPercent) {
+int ComputeNewGain(int gain, int factorPercent, int gainMax) {
     const int64_t g = int64_t{gain} * factorPercent / 100;  // trunc(gain * f)
     if (factorPercent > 100 && g <= 4) return 4;            // a gain of 0 could never grow
-    return static_cast<int>(std::clamp<int64_t>(g, 0, 1023));
+    return static_cast<int>(std::clamp<int64_t>(g, 0, gainMax));
 }
 
-int ComputeNewExposure(int exposure, int factorPercent, bool subsampled) {
+int ComputeNewExposure(int exposure, int factorPercent, int exposureMax) {
     if (factorPercent <= 0) return exposure;  // the measurement never gives such a factor
     const auto q = static_cast<uint16_t>(int64_t{exposure} * 100 / factorPercent);  // low 16 bits of trunc(e / f)
     int value = (factorPercent > 100 && q <= 4) ? 4 : std::max<int>(q, 1);
-    return std::min(value, subsampled ? 1668 : 3335);
+    return std::min(value, exposureMax);
 }

@@ -33,9 +33,11 @@ int MeasureExposureFactor(const uint8_t* bits, int width, int height, int stride
 // True unless 0.6 < f < 1.2 (only then the picture is left alone).
 constexpr bool ExposureNeedsChange(int factorPercent) { return !(factorPercent > 60 && factorPercent < 120); }
 
-// Gain mode: g = trunc(gain * f); 4 when f > 1 and g <= 4, else g in 0..1023.
-int ComputeNewGain(int gain, int factorPercent);
+// Gain mode: g = trunc(gain * f); 4 when f > 1 and g <= 4, else g in
+// 0..gainMax (the camera's highest gain).
+int ComputeNewGain(int gain, int factorPercent, int gainMax);
 
 // Exposure mode: q = low 16 bits of trunc(e / f); 4 when f > 1 and q <= 4,
-// else max(q, 1); then at most 1668 when subsampled, else 3335.
-int ComputeNewExposure(int exposure, int factorPercent, bool subsampled);
+// else max(q, 1); then at most exposureMax (the camera's highest exposure
+// value for the current readout).
+int ComputeNewExposure(int exposure, int factorPercent, int exposureMax);

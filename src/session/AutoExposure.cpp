@@ -8,9 +8,10 @@
 
 #include "VidlynSdk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
+#include "device/CameraFacts.h"
 #include "output/DibBuffer.h"
-#include "session/CVidlyn.h"
 #include "pixel/ExposureMeasure.h"
+#include "session/CVidlyn.h"
 
 namespace {
 
@@ -62,13 +63,15 @@ int CVidlyn::RegulateExposure(DibBuffer* source) {
     }
 
     if (mode == 2) {
-        const int gain = ComputeNewGain(m_analog.m_globalGain, factor);
+        const int gain = ComputeNewGain(m_analog.m_globalGain, factor, vidlyn::camera::kGainMax);
         m_device->SetGlobalGain(gain & 0xFFFF);
         m_analog.m_globalGain = gain;
         ShowAnalogDialogValue(kGainEditControl, gain);
     } else {
         const int current = m_analog.m_exposureTime;
-        const int exposure = ComputeNewExposure(current, factor, m_device->m_subSample != 0);
+        const int exposureMax =
+            m_device->m_subSample != 0 ? vidlyn::camera::kExposureMaxSubsampled : vidlyn::camera::kExposureMax;
+        const int exposure = ComputeNewExposure(current, factor, exposureMax);
         if (exposure > current) {
             Sleep(1);
         }

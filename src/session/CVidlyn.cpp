@@ -166,8 +166,8 @@ bool CVidlyn::BuffersReady() const {
 
 bool CVidlyn::GeometryValid() const {
     // The bounds are the sensor's fixed size, whatever "TH" and "TV" say.
-    constexpr int64_t kSensorWidth = 4896;
-    constexpr int64_t kSensorHeight = 3264;
+    constexpr int64_t kSensorWidth = vidlyn::camera::kSensorWidth;
+    constexpr int64_t kSensorHeight = vidlyn::camera::kSensorHeight;
     const int64_t w = m_width, h = m_height, x = m_startX, y = m_startY;
     if (w < 0 || h < 0 || x < 0 || y < 0) return false;
     if (w > kSensorWidth || h > kSensorHeight || x > kSensorWidth || y > kSensorHeight) return false;

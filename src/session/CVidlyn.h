@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "device/CameraFacts.h"
 #include "output/AviWriter.h"
 #include "settings/SettingsRecords.h"
 
@@ -131,10 +132,10 @@ public:
     HWND m_previewWnd = nullptr;
     HDC m_previewDC = nullptr;
     char m_wndClassName[256] = {};
-    uint32_t m_totalWidth = 4896;
-    uint32_t m_totalHeight = 3264;
-    int32_t m_width = 4896;
-    int32_t m_height = 3264;
+    uint32_t m_totalWidth = vidlyn::camera::kSensorWidth;
+    uint32_t m_totalHeight = vidlyn::camera::kSensorHeight;
+    int32_t m_width = vidlyn::camera::kSensorWidth;
+    int32_t m_height = vidlyn::camera::kSensorHeight;
     int32_t m_startX = 0;
     int32_t m_startY = 0;
     uint32_t m_bufferCount = 10;
@@ -157,7 +158,8 @@ public:
     DWORD m_acqThreadId = 0;
     HANDLE m_acqDoneEvent = nullptr;
     HWND m_parentWnd = nullptr;
-    int32_t m_previewRect[4] = {0, 0, 4896, 3264};  // x, y, width, height
+    int32_t m_previewRect[4] = {0, 0, vidlyn::camera::kSensorWidth,
+                                vidlyn::camera::kSensorHeight};  // x, y, width, height
     HWND m_notifyWnd = nullptr;
     HWND m_callbackWnd = nullptr;
     void* m_callbackBuffer = nullptr;

@@ -8,11 +8,10 @@
 // source buffer's own pixel memory (the frame fits there whole) and all steps
 // run in place; a capture area smaller than the delivered frame at 8 bits
 // lands in the session's staging block and is cut out from there.
-#include "session/FramePlacement.h"
-
+#include "device/CameraFacts.h"
 #include "output/DibBuffer.h"
-#include "session/CVidlyn.h"
 #include "pixel/PlacementKernels.h"
+#include "session/CVidlyn.h"
 
 uint8_t* CVidlyn::FrameLanding(size_t frameBytes) {
     DibBuffer* src = SourceBuffer();
@@ -38,9 +37,9 @@ int CVidlyn::PlaceFrame(const uint8_t* frame, size_t frameBytes) {
     if (bytesPerPixel != 1 && bytesPerPixel != 2) {
         return 0;
     }
-    const int d = SubSampleDivisor(m_subSample);
-    const int frameW = kSensorWidth / d;
-    const int frameH = kSensorHeight / d;
+    const int d = vidlyn::camera::SubsampleDivisor(m_subSample);
+    const int frameW = vidlyn::camera::kSensorWidth / d;
+    const int frameH = vidlyn::camera::kSensorHeight / d;
     const int x0 = m_startX / d;
     const int y0 = m_startY / d;
     const int w = src->width;

@@ -42,10 +42,10 @@ int CVidlyn::initialize(HWND notifyWnd) {
     LoadCameraFormat();
     if (!GeometryValid()) {
         pushError(VIDLYN_ERR_CAPTURE_AREA);
-        m_totalWidth = 4896;
-        m_totalHeight = 3264;
-        m_width = 4896;
-        m_height = 3264;
+        m_totalWidth = vidlyn::camera::kSensorWidth;
+        m_totalHeight = vidlyn::camera::kSensorHeight;
+        m_width = vidlyn::camera::kSensorWidth;
+        m_height = vidlyn::camera::kSensorHeight;
         m_startX = 0;
         m_startY = 0;
     }

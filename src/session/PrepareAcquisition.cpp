@@ -8,7 +8,6 @@
 #include "device/CameraFacts.h"
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
-#include "session/FramePlacement.h"
 
 namespace {
 
@@ -47,7 +46,7 @@ bool CreateFrameBuffers(CVidlyn& s, int type, int w, int h) {
 // landing block of their own. Sized here, so the frame loop never allocates.
 bool SizeFrameStaging(CVidlyn& s) {
     const DibBuffer* src = s.SourceBuffer();
-    const size_t frameBytes = DeliveredFrameBytes(s.m_subSample);
+    const size_t frameBytes = vidlyn::camera::FrameBytes(s.m_subSample);
     const size_t ownBytes = static_cast<size_t>(src->stride) * static_cast<size_t>(src->height);
     try {
         if (frameBytes <= ownBytes) {
@@ -96,7 +95,7 @@ int CVidlyn::PrepareAcquisition() {
     // A session whose initialization stopped early may lack buffer objects; an
     // unknown colour type (stored settings are loaded unchecked) has none.
     const int type = m_colorType.load();
-    const int d = SubSampleDivisor(m_subSample);
+    const int d = vidlyn::camera::SubsampleDivisor(m_subSample);
     const int w = m_width / d;
     const int h = m_height / d;
     if (!BuffersReady() || type < 0 || type > 5 || !CreateFrameBuffers(*this, type, w, h) || !SizeFrameStaging(*this)) {

@@ -3,6 +3,7 @@
 #include "settings/AdjustParameters.h"
 
 #include "VidlynSdk.h"
+#include "device/CameraFacts.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ bool StoreFilterValue(ImageAdjustBlock& adjust, AnalogBlock& analog, int id, int
             adjust.m_bayerGainAuto = value ? 1 : 0;
             return true;
         case VIDLYN_FILTER_GLOBAL_GAIN:
-            if (value < 0 || value > kGlobalGainMax) return false;
+            if (value < vidlyn::camera::kGainMin || value > vidlyn::camera::kGainMax) return false;
             // No per-channel analog gain on this camera: the colour gains follow the global gain.
             analog.m_globalGain = value;
             analog.m_colorGainGreen1 = value;
@@ -134,7 +135,7 @@ bool StoreFilterValue(ImageAdjustBlock& adjust, AnalogBlock& analog, int id, int
             analog.m_colorGainGreen2 = value;
             return true;
         case VIDLYN_FILTER_EXPOSURE:
-            if (value < kExposureValueMin || value > kExposureValueMax) return false;
+            if (value < vidlyn::camera::kExposureMin || value > vidlyn::camera::kExposureMax) return false;
             analog.m_exposureTime = value;
             return true;
         default: {

@@ -7,11 +7,6 @@
 
 #include "settings/SettingsRecords.h"
 
-// Highest global gain (id 13) and the exposure values (id 18) a setter accepts.
-inline constexpr int kGlobalGainMax = 1023;
-inline constexpr int kExposureValueMin = 1;
-inline constexpr int kExposureValueMax = 3335;
-
 // Stores `value` for parameter `id`. False, with both blocks unchanged, for
 // an id outside 1 .. 27, the colour gains 14 .. 17 this camera does not have,
 // or a value outside the id's range. The global gain also sets the four

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "device/CameraFacts.h"
+
 namespace {
 
 // An open registry key, closed when it goes out of scope.
@@ -119,7 +121,9 @@ bool WriteDefaultFormat() {
     if (!root.Create(HKEY_CURRENT_USER, kSettingsKey)) return false;
     RegKey preset;
     if (!preset.Create(root.get(), "Size_00")) return false;
-    WritePreset(preset, PresetRecord{4896, 3264, 4896, 3264, 0, 0, 10});
+    using vidlyn::camera::kSensorHeight;
+    using vidlyn::camera::kSensorWidth;
+    WritePreset(preset, PresetRecord{kSensorWidth, kSensorHeight, kSensorWidth, kSensorHeight, 0, 0, 10});
     preset.Close();
     root.Write("Size", 0);
     root.Write("Color", 2);

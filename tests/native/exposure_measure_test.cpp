@@ -52,17 +52,17 @@ TEST(ExposureFactor, AllThirtyIsOnePointFive) {
         EXPECT_EQ(MeasureExposureFactor(img.bits(), img.width, img.height, img.stride, bpp, measured), 150);
         for (int m : measured) EXPECT_EQ(m, 30);
     }
-    EXPECT_EQ(ComputeNewGain(100, 150), 150);
-    EXPECT_EQ(ComputeNewExposure(3000, 150, false), 2000);
+    EXPECT_EQ(ComputeNewGain(100, 150, 1023), 150);
+    EXPECT_EQ(ComputeNewExposure(3000, 150, 3335), 2000);
 }
 
 TEST(ExposureFactor, AllBrightIsAQuarter) {
     const int means[5] = {250, 250, 250, 250, 250};
     EXPECT_EQ(FactorOf(Frame(1, means)), 25);
     EXPECT_EQ(FactorOf(Frame(2, means)), 25);
-    EXPECT_EQ(ComputeNewExposure(1000, 25, false), 3335);  // 4000, limited
-    EXPECT_EQ(ComputeNewExposure(1000, 25, true), 1668);
-    EXPECT_EQ(ComputeNewExposure(400, 25, false), 1600);
+    EXPECT_EQ(ComputeNewExposure(1000, 25, 3335), 3335);  // 4000, limited
+    EXPECT_EQ(ComputeNewExposure(1000, 25, 1668), 1668);
+    EXPECT_EQ(ComputeNewExposure(400, 25, 3335), 1600);
 }
 
 TEST(ExposureFactor, SmallDeviationChangesNothing) {
@@ -90,20 +90,20 @@ TEST(ExposureFactor, FirstMatchingTestApplies) {
 }
 
 TEST(ExposureGain, ZeroGainInTheDarkBecomesFour) {
-    EXPECT_EQ(ComputeNewGain(0, 150), 4);
-    EXPECT_EQ(ComputeNewGain(3, 120), 4);
-    EXPECT_EQ(ComputeNewGain(4, 150), 6);
-    EXPECT_EQ(ComputeNewGain(4, 50), 2);  // darkening may go below 4
-    EXPECT_EQ(ComputeNewGain(1000, 140), 1023);
-    EXPECT_EQ(ComputeNewGain(100, 115), 115);  // exact hundredths, no 114.99999
+    EXPECT_EQ(ComputeNewGain(0, 150, 1023), 4);
+    EXPECT_EQ(ComputeNewGain(3, 120, 1023), 4);
+    EXPECT_EQ(ComputeNewGain(4, 150, 1023), 6);
+    EXPECT_EQ(ComputeNewGain(4, 50, 1023), 2);  // darkening may go below 4
+    EXPECT_EQ(ComputeNewGain(1000, 140, 1023), 1023);
+    EXPECT_EQ(ComputeNewGain(100, 115, 1023), 115);  // exact hundredths, no 114.99999
 }
 
 TEST(ExposureValue, LowSixteenBitsMinimumAndFloor) {
-    EXPECT_EQ(ComputeNewExposure(5, 150, false), 4);  // 3 -> 4 when brightening
-    EXPECT_EQ(ComputeNewExposure(1, 50, false), 2);
-    EXPECT_EQ(ComputeNewExposure(0, 50, false), 1);  // at least 1
-    EXPECT_EQ(ComputeNewExposure(70000, 100, false), 3335);
-    EXPECT_EQ(ComputeNewExposure(65536 + 3, 100, false), 3);  // low 16 bits of 65539
+    EXPECT_EQ(ComputeNewExposure(5, 150, 3335), 4);  // 3 -> 4 when brightening
+    EXPECT_EQ(ComputeNewExposure(1, 50, 3335), 2);
+    EXPECT_EQ(ComputeNewExposure(0, 50, 3335), 1);  // at least 1
+    EXPECT_EQ(ComputeNewExposure(70000, 100, 3335), 3335);
+    EXPECT_EQ(ComputeNewExposure(65536 + 3, 100, 3335), 3);  // low 16 bits of 65539
 }
 
 TEST(WindowMean, IntegerMeanAndEmptyWindows) {

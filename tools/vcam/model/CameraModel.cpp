@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/CameraFacts.h"
 #include "device/SectorLayout.h"
 
 namespace vidlyn::vcam {
 
 namespace sector = vidlyn::sector;
+namespace camera = vidlyn::camera;
+using camera::kSensorHeight;
+using camera::kSensorWidth;
 
 namespace {
 constexpr size_t kLogCapacity = 200000;
@@ -26,7 +30,7 @@ CameraModel::CameraModel(const CameraSettings& settings) : m_settings(settings) 
     m_words[sector::kRegExposure] = kDefaultExposure;
 }
 
-uint64_t CameraModel::DiskSize() { return kImageOffset + sector::RawFrameBytes(kSensorWidth, kSensorHeight, 0); }
+uint64_t CameraModel::DiskSize() { return kImageOffset + camera::RawFrameBytes(0); }
 
 // --- faults and log ---
 
@@ -178,7 +182,7 @@ void CameraModel::FillStatus(uint8_t* sector) {
 
 void CameraModel::LatchFrame() {
     ++m_frameNumber;
-    m_raw.assign(sector::RawFrameBytes(kSensorWidth, kSensorHeight, 0), 0);
+    m_raw.assign(camera::RawFrameBytes(0), 0);
     RenderRawLocked(m_frameNumber, m_raw.data());
 }
 
@@ -198,7 +202,7 @@ bool CameraModel::ReadAt(uint64_t offset, void* buffer, uint32_t length) {
         const uint64_t to = std::min<uint64_t>(offset + length, kStatusOffset + sector::kSectorSize);
         std::memcpy(out + (from - offset), status + (from - kStatusOffset), to - from);
     }
-    const uint32_t rawSize = sector::RawFrameBytes(kSensorWidth, kSensorHeight, 0);
+    const uint32_t rawSize = camera::RawFrameBytes(0);
     if (offset + length > kImageOffset && offset < kImageOffset + rawSize) {
         // The ready frame is latched by the first read of the image area and
         // released when the host has read its last byte.
@@ -288,7 +292,7 @@ bool CameraModel::DualOutput() const {
 uint32_t CameraModel::RawFrameSize() const {
     const int d = DivisorLocked();
     const int code = d == 8 ? 3 : d == 4 ? 2 : d == 2 ? 1 : 0;
-    return sector::RawFrameBytes(kSensorWidth, kSensorHeight, code);
+    return camera::RawFrameBytes(code);
 }
 
 void CameraModel::RenderPicture(uint32_t frame, uint8_t* dst) const {
@@ -310,8 +314,8 @@ void CameraModel::RenderPictureLocked(uint32_t frame, uint8_t* dst) const {
     const int d = DivisorLocked();
     const int width = kSensorWidth / d;
     const int height = kSensorHeight / d;
-    const int exposure = std::clamp<int>(m_words[sector::kRegExposure], 1, 3335);
-    const int gain = std::min<int>(m_words[sector::kRegGlobalGain], 1023);
+    const int exposure = std::clamp<int>(m_words[sector::kRegExposure], camera::kExposureMin, camera::kExposureMax);
+    const int gain = std::min<int>(m_words[sector::kRegGlobalGain], camera::kGainMax);
     // Fixed-point scale, 4096 = 1.0: exposure value 1668 and gain 0 give 1.0.
     const int64_t scale = int64_t(3336 - exposure) * 4096 / 1668 * (256 + gain) / 256;
     const int movingColumn = static_cast<int>((uint64_t(frame) * 8) % uint64_t(width));

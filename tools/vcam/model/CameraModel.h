@@ -66,8 +66,6 @@ public:
     static constexpr uint64_t kStatusOffset = 0x20000;
     static constexpr uint64_t kCommandOffset = 0x20200;
     static constexpr uint64_t kImageOffset = 0x20400;
-    static constexpr int kSensorWidth = 4896;
-    static constexpr int kSensorHeight = 3264;
 
     explicit CameraModel(const CameraSettings& settings = CameraSettings());
 
