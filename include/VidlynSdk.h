@@ -337,11 +337,12 @@ VIDLYN_API int Vidlyn_SetPreviewWindow(int handle, HWND parent, int x, int y, in
  *             64-bit modes). The picture's top row is the top of the file's
  *             picture in every format.
  * Returns 1, 0 on failure. Reports 1 when the session has no device or the
- * colour mode has no frame buffer. An unknown format, or a file that cannot
- * be written, returns 0 without a report. */
+ * colour mode has no frame buffer. An unknown format, no frame yet, a NULL
+ * name, or a file that cannot be written returns 0 without a report. */
 VIDLYN_API int Vidlyn_SaveImage(int handle, const char* fileName, int format);
 /* Vidlyn_SaveImage with a wide file name, converted to the thread's ANSI
- * code page (at most 1023 bytes); a name that cannot be converted reports 1. */
+ * code page (at most 1023 bytes); a NULL name or one that cannot be
+ * converted reports 1. */
 VIDLYN_API int Vidlyn_SaveImageW(int handle, const wchar_t* fileName, int format);
 
 /* ---- Session settings ---------------------------------------------------- */
