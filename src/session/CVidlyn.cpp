@@ -75,41 +75,39 @@ int CVidlyn::GetColorMode() const {
 // against the library read the history after these calls as they always
 // could; making the pairs alike would change what they find there.
 
-int CVidlyn::SetMirrorV(int flag) {
-    if (!m_device) {
-        postError(VIDLYN_ERR_NO_CAMERA);
-        return 0;
-    }
-    m_analog.m_mirrorV = flag ? 1 : 0;
-    if (m_adjust.m_bayerMode >= 0 && m_adjust.m_bayerMode <= 3) m_adjust.m_bayerMode ^= 1;
+namespace {
+
+enum class NoDevice { Notify, Record };
+
+bool HasDevice(CVidlyn& s, NoDevice report) {
+    if (s.m_device) return true;
+    if (report == NoDevice::Record)
+        s.pushError(VIDLYN_ERR_NO_CAMERA);
+    else
+        s.postError(VIDLYN_ERR_NO_CAMERA);
+    return false;
+}
+
+// Stores the mirror flag as 0 or 1 and moves the phase by `phaseBit`.
+int SetMirror(CVidlyn& s, NoDevice report, int32_t& mirror, int phaseBit, int flag) {
+    if (!HasDevice(s, report)) return 0;
+    mirror = flag ? 1 : 0;
+    int32_t& phase = s.m_adjust.m_bayerMode;
+    if (phase >= 0 && phase <= 3) phase ^= phaseBit;
     return 1;
 }
 
-int CVidlyn::GetMirrorV() {
-    if (!m_device) {
-        postError(VIDLYN_ERR_NO_CAMERA);
-        return 0;
-    }
-    return m_analog.m_mirrorV;
-}
+int GetMirror(CVidlyn& s, NoDevice report, int32_t mirror) { return HasDevice(s, report) ? mirror : 0; }
 
-int CVidlyn::SetMirrorH(int flag) {
-    if (!m_device) {
-        pushError(VIDLYN_ERR_NO_CAMERA);
-        return 0;
-    }
-    m_analog.m_mirrorH = flag ? 1 : 0;
-    if (m_adjust.m_bayerMode >= 0 && m_adjust.m_bayerMode <= 3) m_adjust.m_bayerMode ^= 2;
-    return 1;
-}
+}  // namespace
 
-int CVidlyn::GetMirrorH() {
-    if (!m_device) {
-        pushError(VIDLYN_ERR_NO_CAMERA);
-        return 0;
-    }
-    return m_analog.m_mirrorH;
-}
+int CVidlyn::SetMirrorV(int flag) { return SetMirror(*this, NoDevice::Notify, m_analog.m_mirrorV, 1, flag); }
+
+int CVidlyn::GetMirrorV() { return GetMirror(*this, NoDevice::Notify, m_analog.m_mirrorV); }
+
+int CVidlyn::SetMirrorH(int flag) { return SetMirror(*this, NoDevice::Record, m_analog.m_mirrorH, 2, flag); }
+
+int CVidlyn::GetMirrorH() { return GetMirror(*this, NoDevice::Record, m_analog.m_mirrorH); }
 
 // --- auto iris and wait time -----------------------------------------------
 

@@ -1,5 +1,5 @@
 // The ids of the image adjustment parameters over the adjustment blocks: one
-// table of ranges, one of fields, and the ids that are stored differently.
+// table for the plain fields, and the ids that are stored differently.
 #include "settings/AdjustParameters.h"
 
 #include "VidlynSdk.h"
@@ -7,109 +7,42 @@
 
 namespace {
 
-struct Range {
+// The ids that are one field of the image adjustment block, with the values a
+// setter accepts (inclusive). Ids 6, 10, 13 and 18 are stored differently;
+// ids 14..17 (per-channel analog gains) do not exist on this camera.
+struct PlainParameter {
+    int id;
     int lo;
     int hi;
+    int32_t ImageAdjustBlock::*field;
 };
 
-// Accepted range of each plain id; ids 6, 10, 13, 18 are handled apart and
-// ids 14..17 (per-channel analog gains) do not exist on this camera.
-bool PlainRange(int id, Range& range) {
-    switch (id) {
-        case VIDLYN_FILTER_BRIGHTNESS:
-            range = {-255, 255};
-            return true;
-        case VIDLYN_FILTER_CONTRAST:
-            range = {-127, 127};
-            return true;
-        case VIDLYN_FILTER_HUE:
-            range = {-360, 360};
-            return true;
-        case VIDLYN_FILTER_SATURATION:
-            range = {-255, 255};
-            return true;
-        case VIDLYN_FILTER_SHARPNESS:
-            range = {0, 30};
-            return true;
-        case VIDLYN_FILTER_BAYER_GAIN_RED:
-        case VIDLYN_FILTER_BAYER_GAIN_GREEN:
-        case VIDLYN_FILTER_BAYER_GAIN_BLUE:
-            range = {0, 800};
-            return true;
-        case VIDLYN_FILTER_GAMMA:
-            range = {0, 200};
-            return true;
-        case VIDLYN_FILTER_BAYER_MODE:
-            range = {0, 3};
-            return true;
-        case VIDLYN_FILTER_GRAY_MODE:
-            range = {0, 2};
-            return true;
-        case VIDLYN_FILTER_GRAY_GAIN_R:
-        case VIDLYN_FILTER_GRAY_GAIN_G1:
-        case VIDLYN_FILTER_GRAY_GAIN_G2:
-        case VIDLYN_FILTER_GRAY_GAIN_B:
-            range = {0, 255};
-            return true;
-        case VIDLYN_FILTER_GRAY_OFFSET_R:
-        case VIDLYN_FILTER_GRAY_OFFSET_G1:
-        case VIDLYN_FILTER_GRAY_OFFSET_G2:
-        case VIDLYN_FILTER_GRAY_OFFSET_B:
-            range = {-255, 255};
-            return true;
-        default:
-            return false;
-    }
-}
+constexpr PlainParameter kPlainParameters[] = {
+    {VIDLYN_FILTER_BRIGHTNESS, -255, 255, &ImageAdjustBlock::m_brightness},
+    {VIDLYN_FILTER_CONTRAST, -127, 127, &ImageAdjustBlock::m_contrast},
+    {VIDLYN_FILTER_HUE, -360, 360, &ImageAdjustBlock::m_hue},
+    {VIDLYN_FILTER_SATURATION, -255, 255, &ImageAdjustBlock::m_saturation},
+    {VIDLYN_FILTER_SHARPNESS, 0, 30, &ImageAdjustBlock::m_sharpness},
+    {VIDLYN_FILTER_BAYER_GAIN_RED, 0, 800, &ImageAdjustBlock::m_bayerGainRed},
+    {VIDLYN_FILTER_BAYER_GAIN_GREEN, 0, 800, &ImageAdjustBlock::m_bayerGainGreen},
+    {VIDLYN_FILTER_BAYER_GAIN_BLUE, 0, 800, &ImageAdjustBlock::m_bayerGainBlue},
+    {VIDLYN_FILTER_GAMMA, 0, 200, &ImageAdjustBlock::m_gamma},
+    {VIDLYN_FILTER_BAYER_MODE, 0, 3, &ImageAdjustBlock::m_bayerMode},
+    {VIDLYN_FILTER_GRAY_MODE, 0, 2, &ImageAdjustBlock::m_grayMode},
+    {VIDLYN_FILTER_GRAY_GAIN_R, 0, 255, &ImageAdjustBlock::m_grayGainR},
+    {VIDLYN_FILTER_GRAY_GAIN_G1, 0, 255, &ImageAdjustBlock::m_grayGainG1},
+    {VIDLYN_FILTER_GRAY_GAIN_G2, 0, 255, &ImageAdjustBlock::m_grayGainG2},
+    {VIDLYN_FILTER_GRAY_GAIN_B, 0, 255, &ImageAdjustBlock::m_grayGainB},
+    {VIDLYN_FILTER_GRAY_OFFSET_R, -255, 255, &ImageAdjustBlock::m_grayOffsetR},
+    {VIDLYN_FILTER_GRAY_OFFSET_G1, -255, 255, &ImageAdjustBlock::m_grayOffsetG1},
+    {VIDLYN_FILTER_GRAY_OFFSET_G2, -255, 255, &ImageAdjustBlock::m_grayOffsetG2},
+    {VIDLYN_FILTER_GRAY_OFFSET_B, -255, 255, &ImageAdjustBlock::m_grayOffsetB},
+};
 
-// Field of each plain id (the ids of PlainRange and the automatic white
-// balance flag), else null.
-template <class Block>
-auto PlainField(Block& a, int id) -> decltype(&a.m_brightness) {
-    switch (id) {
-        case VIDLYN_FILTER_BRIGHTNESS:
-            return &a.m_brightness;
-        case VIDLYN_FILTER_CONTRAST:
-            return &a.m_contrast;
-        case VIDLYN_FILTER_HUE:
-            return &a.m_hue;
-        case VIDLYN_FILTER_SATURATION:
-            return &a.m_saturation;
-        case VIDLYN_FILTER_SHARPNESS:
-            return &a.m_sharpness;
-        case VIDLYN_FILTER_BAYER_GAIN_RED:
-            return &a.m_bayerGainRed;
-        case VIDLYN_FILTER_BAYER_GAIN_GREEN:
-            return &a.m_bayerGainGreen;
-        case VIDLYN_FILTER_BAYER_GAIN_BLUE:
-            return &a.m_bayerGainBlue;
-        case VIDLYN_FILTER_BAYER_GAIN_AUTO:
-            return &a.m_bayerGainAuto;
-        case VIDLYN_FILTER_GAMMA:
-            return &a.m_gamma;
-        case VIDLYN_FILTER_BAYER_MODE:
-            return &a.m_bayerMode;
-        case VIDLYN_FILTER_GRAY_MODE:
-            return &a.m_grayMode;
-        case VIDLYN_FILTER_GRAY_GAIN_R:
-            return &a.m_grayGainR;
-        case VIDLYN_FILTER_GRAY_GAIN_G1:
-            return &a.m_grayGainG1;
-        case VIDLYN_FILTER_GRAY_GAIN_G2:
-            return &a.m_grayGainG2;
-        case VIDLYN_FILTER_GRAY_GAIN_B:
-            return &a.m_grayGainB;
-        case VIDLYN_FILTER_GRAY_OFFSET_R:
-            return &a.m_grayOffsetR;
-        case VIDLYN_FILTER_GRAY_OFFSET_G1:
-            return &a.m_grayOffsetG1;
-        case VIDLYN_FILTER_GRAY_OFFSET_G2:
-            return &a.m_grayOffsetG2;
-        case VIDLYN_FILTER_GRAY_OFFSET_B:
-            return &a.m_grayOffsetB;
-        default:
-            return nullptr;
-    }
+const PlainParameter* FindPlain(int id) {
+    for (const PlainParameter& p : kPlainParameters)
+        if (p.id == id) return &p;
+    return nullptr;
 }
 
 }  // namespace
@@ -139,9 +72,9 @@ bool StoreFilterValue(ImageAdjustBlock& adjust, AnalogBlock& analog, int id, int
             analog.m_exposureTime = value;
             return true;
         default: {
-            Range range;
-            if (!PlainRange(id, range) || value < range.lo || value > range.hi) return false;
-            *PlainField(adjust, id) = value;
+            const PlainParameter* p = FindPlain(id);
+            if (!p || value < p->lo || value > p->hi) return false;
+            adjust.*p->field = value;
             return true;
         }
     }
@@ -153,8 +86,12 @@ bool ReadFilterValue(const ImageAdjustBlock& adjust, int id, int32_t& value) {
                 (adjust.m_bayerGainBlue & 0xFF) << 16;
         return true;
     }
-    Range range;
-    if (id != VIDLYN_FILTER_BAYER_GAIN_AUTO && !PlainRange(id, range)) return false;
-    value = *PlainField(adjust, id);
+    if (id == VIDLYN_FILTER_BAYER_GAIN_AUTO) {
+        value = adjust.m_bayerGainAuto;
+        return true;
+    }
+    const PlainParameter* p = FindPlain(id);
+    if (!p) return false;
+    value = adjust.*p->field;
     return true;
 }
