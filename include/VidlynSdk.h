@@ -401,7 +401,7 @@ VIDLYN_API int Vidlyn_GetWaitTime(int handle);
  *          entries after the last camera receive empty strings. With more
  *          than ten cameras only the first ten are named.
  * Returns the number of cameras (also beyond ten); 0 and reports 1 without
- * a device. */
+ * a device, 9 when names is NULL. */
 VIDLYN_API int Vidlyn_EnumDevice(int handle, char* names);
 /* The same with 10 entries of 256 wide characters (5120 bytes). */
 VIDLYN_API int Vidlyn_EnumDeviceW(int handle, wchar_t* names);
@@ -409,8 +409,8 @@ VIDLYN_API int Vidlyn_EnumDeviceW(int handle, wchar_t* names);
 /* Writes the display name of camera index (0-based) into name.
  *   nameLength  room in name, in characters; at least 17 (16 characters
  *               and the terminator) for indexes below 99
- * Returns 1, 0 on failure. Reports 1 (no device), 9 (nameLength below the
- * name's length + 1, or index outside the cameras found) and 2 (the camera
+ * Returns 1, 0 on failure. Reports 1 (no device), 9 (name NULL, nameLength
+ * below the name's length + 1, or index outside the cameras found) and 2 (the camera
  * does not answer, or the wide name cannot be formed). */
 VIDLYN_API int Vidlyn_GetDeviceName(int handle, int index, char* name, int nameLength);
 /* The same in wide characters; nameLength counts wide characters. */
@@ -418,7 +418,8 @@ VIDLYN_API int Vidlyn_GetDeviceNameW(int handle, int index, wchar_t* name, int n
 
 /* Selects and opens camera index (0-based, as listed by Vidlyn_EnumDevice);
  * the next start works with it. Returns 1, 0 on failure. Reports 1 (no
- * device) and 2 (no camera at that index, or it cannot be opened). */
+ * device, or a stream runs or a capture is armed: stop first; nothing is
+ * changed then) and 2 (no camera at that index, or it cannot be opened). */
 VIDLYN_API int Vidlyn_SetDeviceNumber(int handle, int index);
 
 /* Fills the camera information record.

@@ -14,6 +14,7 @@
 #include "settings/SettingsRecords.h"
 
 class CVidlynQM7720USB3Sdk;
+struct VIDLYN_CAMERA_INFO;
 class DibBuffer;
 
 // Frame notice posted with the frame message; 32 bytes on x64.
@@ -70,6 +71,17 @@ public:
     int GetFilterValue(int id, int* ok);
     // Exposure time in microseconds for m_exposureTime; kept in m_realExposureTime.
     int GetRealExposureTime(int* ok);
+
+    // --- camera selection and information -----------------------------------
+    // Name table of 10 x 256 characters; the number of cameras found.
+    int EnumDevice(char* names);
+    int EnumDeviceW(wchar_t* names);
+    // Display name of camera `index` into `name` (`nameLength` characters).
+    int GetDeviceName(int index, char* name, int nameLength);
+    int GetDeviceNameW(int index, wchar_t* name, int nameLength);
+    // Selects and opens camera `index`; refused while a mode runs.
+    int SetDeviceNumber(int index);
+    int GetCameraInfo(VIDLYN_CAMERA_INFO* info);
 
     // --- stopping -------------------------------------------------------------
     // Destroys the preview window and stops acquisition and recording; the

@@ -268,6 +268,38 @@ std::vector<Call> HandleExports() {
         {"SetSamplingRate", 0, [](int h) { return Vidlyn_SetSamplingRate(h, 1); }},
         {"SetSubSample", 0, [](int h) { return Vidlyn_SetSubSample(h, 1); }},
         {"Trigger", 0, [](int h) { return Vidlyn_Trigger(h); }},
+        {"EnumDevice", 0,
+         [](int h) {
+             char names[10 * 256] = "x";
+             const int r = Vidlyn_EnumDevice(h, names);
+             return names[0] == 'x' ? r : 77;  // the table stays untouched
+         }},
+        {"EnumDeviceW", 0,
+         [](int h) {
+             wchar_t names[10 * 256] = L"x";
+             const int r = Vidlyn_EnumDeviceW(h, names);
+             return names[0] == L'x' ? r : 77;
+         }},
+        {"GetDeviceName", 0,
+         [](int h) {
+             char name[32] = "x";
+             const int r = Vidlyn_GetDeviceName(h, 0, name, 32);
+             return name[0] == 'x' ? r : 77;
+         }},
+        {"GetDeviceNameW", 0,
+         [](int h) {
+             wchar_t name[32] = L"x";
+             const int r = Vidlyn_GetDeviceNameW(h, 0, name, 32);
+             return name[0] == L'x' ? r : 77;
+         }},
+        {"SetDeviceNumber", 0, [](int h) { return Vidlyn_SetDeviceNumber(h, 0); }},
+        {"GetCameraInfo", 0,
+         [](int h) {
+             VIDLYN_CAMERA_INFO info{};
+             info.size = sizeof info;
+             const int r = Vidlyn_GetCameraInfo(h, &info);
+             return info.width == 0 ? r : 77;
+         }},
     };
     using ValueGetter = int (*)(int, int*);
     for (ValueGetter g : {Vidlyn_GetHalfClock, Vidlyn_GetSamplingRate, Vidlyn_GetVideoFormat})
@@ -319,7 +351,7 @@ TEST(SdkRegistry, UnknownHandleOrZeroReturnsTheFailureValueSilently) {
     int unknown = live + 1;
     while (SdkRegistry::Session(unknown) || unknown == 0) ++unknown;
     const auto calls = HandleExports();
-    EXPECT_EQ(calls.size(), 18u + 21u + 54u);
+    EXPECT_EQ(calls.size(), 18u + 21u + 6u + 54u);
     for (int h : {0, unknown, -1}) {
         for (const Call& c : calls) EXPECT_EQ(c.call(h), c.failure) << c.name << " handle " << h;
     }
