@@ -2,12 +2,14 @@
 // delivers whole frames in the dual-output layout and fails on request.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
 #include <vector>
 
 #include "model/CameraModel.h"
+#include "model/FrameCounter.h"
 
 using vidlyn::vcam::CameraModel;
 using vidlyn::vcam::CameraSettings;
@@ -257,4 +259,65 @@ TEST(CameraModelTest, ReaderAndWriterThreadsTogether) {
     }
     stop = true;
     writer.join();
+}
+
+TEST(CameraModelTest, ScenesMoveAndCarryAReadableCounter) {
+    using vidlyn::vcam::ReadCounter;
+    using vidlyn::vcam::Scene;
+    for (int divisor : {1, 8}) {
+        CameraSettings settings;
+        settings.subsampleDivisor = 8;
+        CameraModel cam(settings);
+        if (divisor == 8) SensorWrite(cam, 0x3002, 1);
+        const int w = cam.PictureWidth();
+        const int h = cam.PictureHeight();
+        std::vector<uint8_t> first(size_t(w) * h), second(first.size());
+        cam.RenderPicture(7, first.data());
+        cam.RenderPicture(12345678, second.data());
+        auto at = [w](const std::vector<uint8_t>& p) {
+            return [&p, w](int x, int y) { return int(p[size_t(y) * w + x]); };
+        };
+        EXPECT_EQ(7u, ReadCounter(w, at(first))) << "width " << w;
+        EXPECT_EQ(12345678u, ReadCounter(w, at(second))) << "width " << w;
+        // The bars move 8 pixels per frame; below the counter the rows are the same, shifted.
+        cam.RenderPicture(8, second.data());
+        const int y = h - 1;
+        for (int x = 0; x + 8 < w; ++x) ASSERT_EQ(first[size_t(y) * w + x + 8], second[size_t(y) * w + x]) << x;
+    }
+
+    CameraSettings flat;
+    flat.scene = Scene::Flat;
+    flat.flatLevel = 100;
+    flat.subsampleDivisor = 8;
+    CameraModel cam(flat);
+    SensorWrite(cam, 0x3002, 1);
+    SensorWrite(cam, 0x0005, 0);
+    std::vector<uint8_t> picture(size_t(cam.PictureWidth()) * cam.PictureHeight());
+    cam.RenderPicture(3, picture.data());
+    // Everything but the 8 stamp bytes is the level; no counter in the flat scene.
+    EXPECT_TRUE(std::all_of(picture.begin() + 8, picture.end(), [](uint8_t v) { return v == 100; }));
+    SensorWrite(cam, 0x2004, 2502);  // half the reference exposure time
+    cam.RenderPicture(3, picture.data());
+    EXPECT_EQ(50, picture[1000]);
+}
+
+TEST(CameraModelTest, StalledLinkSendsNoFrameUntilItRecovers) {
+    CameraSettings settings;
+    settings.subsampleDivisor = 8;
+    CameraModel cam(settings);
+    SensorWrite(cam, 0x3002, 1);
+    cam.StallAfterFrames(1, std::chrono::milliseconds(40));
+    Command(cam, 0x10, 0, 0, 0);
+    ASSERT_EQ(1, Status(cam)[256]);
+    ReadFrame(cam);
+    EXPECT_TRUE(cam.Stalled());
+    for (int i = 0; i < 20; ++i) EXPECT_NE(1, Status(cam)[256]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(1, Status(cam)[256]) << "the link is back";
+    EXPECT_FALSE(cam.Stalled());
+
+    cam.StallAfterFrames(0, std::chrono::milliseconds(0));  // at once, for good
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ReadFrame(cam);
+    EXPECT_NE(1, Status(cam)[256]);
 }

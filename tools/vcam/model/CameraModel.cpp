@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
+#include "FrameCounter.h"
 #include "device/CameraFacts.h"
 #include "device/SectorLayout.h"
 
@@ -111,6 +115,26 @@ bool CameraModel::Removed() const {
     return m_removed;
 }
 
+void CameraModel::StallAfterFrames(uint32_t frames, std::chrono::milliseconds duration) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_stallFor = duration;
+    m_stallUntil.reset();
+    m_stallAfter = m_delivered + frames;
+    if (frames == 0) {
+        m_stallUntil = Clock::now() + duration;
+        m_stallAfter.reset();
+    }
+}
+
+bool CameraModel::StalledLocked() const {
+    return m_stallUntil && (m_stallFor.count() == 0 || Clock::now() < *m_stallUntil);
+}
+
+bool CameraModel::Stalled() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return StalledLocked();
+}
+
 // --- state ---
 
 uint16_t CameraModel::Register(uint16_t address) const {
@@ -170,7 +194,12 @@ void CameraModel::FillStatus(uint8_t* sector) {
     std::memcpy(sector, m_settings.identity.data(), std::min<size_t>(m_settings.identity.size(), 26));
     sector[sector::kProductIdLow] = static_cast<uint8_t>(m_settings.productId & 0xFF);
     sector[sector::kProductIdHigh] = static_cast<uint8_t>(m_settings.productId >> 8);
-    if (m_started && !m_ready && !m_neverReady) {
+    if (m_stallUntil && !StalledLocked()) {
+        // The link is back: the next frame comes as if it had just been started.
+        m_stallUntil.reset();
+        m_nextDue = Clock::now();
+    }
+    if (m_started && !m_ready && !m_neverReady && !m_stallUntil) {
         if (m_pollsLeft > 0)
             --m_pollsLeft;
         else if (Clock::now() >= m_nextDue)
@@ -182,8 +211,13 @@ void CameraModel::FillStatus(uint8_t* sector) {
 
 void CameraModel::LatchFrame() {
     ++m_frameNumber;
-    m_raw.assign(camera::RawFrameBytes(0), 0);
+    // The buffer spans the largest frame; a smaller one leaves zeros behind it.
+    const uint32_t full = camera::RawFrameBytes(0);
+    m_raw.resize(full);
+    const uint32_t size = RawFrameSize();
     RenderRawLocked(m_frameNumber, m_raw.data());
+    std::memset(m_raw.data() + size, 0, full - size);
+    m_latched = true;
 }
 
 bool CameraModel::ReadAt(uint64_t offset, void* buffer, uint32_t length) {
@@ -206,15 +240,19 @@ bool CameraModel::ReadAt(uint64_t offset, void* buffer, uint32_t length) {
     if (offset + length > kImageOffset && offset < kImageOffset + rawSize) {
         // The ready frame is latched by the first read of the image area and
         // released when the host has read its last byte.
-        if (m_raw.empty()) LatchFrame();
+        if (!m_latched) LatchFrame();
         const uint32_t frameSize = RawFrameSize();
         const uint64_t from = std::max(offset, kImageOffset);
         const uint64_t to = std::min<uint64_t>(offset + length, kImageOffset + rawSize);
         std::memcpy(out + (from - offset), m_raw.data() + (from - kImageOffset), to - from);
         if (offset + length >= kImageOffset + frameSize) {
-            m_raw.clear();
+            m_latched = false;
             ++m_delivered;
             if (m_removeAfter && m_delivered >= *m_removeAfter) m_removed = true;
+            if (m_stallAfter && m_delivered >= *m_stallAfter) {
+                m_stallUntil = Clock::now() + m_stallFor;
+                m_stallAfter.reset();
+            }
             ScheduleNextFrame();
         }
     }
@@ -238,7 +276,7 @@ void CameraModel::Command(const uint8_t* sector) {
     switch (sector[0]) {
         case sector::kCmdStart:
             m_started = true;
-            m_raw.clear();
+            m_latched = false;
             m_nextDue = Clock::now();
             ScheduleNextFrame();
             break;
@@ -252,6 +290,8 @@ void CameraModel::Command(const uint8_t* sector) {
             } else if (sector[1] == sector::kPhaseValue && m_pendingAddress) {
                 const uint16_t value = static_cast<uint16_t>(sector[2] << 8 | sector[3]);
                 m_words[*m_pendingAddress] = value;
+                if (const size_t keep = m_settings.registerWriteHistory; keep && m_registerWrites.size() >= keep)
+                    m_registerWrites.erase(m_registerWrites.begin(), m_registerWrites.end() - keep / 2);
                 m_registerWrites.emplace_back(*m_pendingAddress, value);
                 m_pendingAddress.reset();
             } else {
@@ -305,67 +345,99 @@ void CameraModel::RenderRaw(uint32_t frame, uint8_t* dst) const {
     RenderRawLocked(frame, dst);
 }
 
-// The scene: eight vertical colour bars over a left-to-right ramp that darkens
-// slightly towards the top, on an RGGB mosaic; a bright column that moves 8
-// pixels per frame; and the frame number stamped into the first 8 bytes of the
-// top row (4 bytes little-endian, then their complement). The level scales with
-// the exposure time (longer for a smaller exposure value) and with the gain.
-void CameraModel::RenderPictureLocked(uint32_t frame, uint8_t* dst) const {
+namespace {
+
+// One row as the camera's two outputs send it: pairs of the next pixel from
+// the left edge and the next one from the right edge.
+void WeaveDualOutputRow(const uint8_t* in, int width, uint8_t* out) {
+    const int half = width / 2;
+    const uint8_t* right = in + width - 1;
+    int k = 0;
+#if defined(__SSE2__)
+    // 16 pairs at a time: 16 pixels from the left, 16 from the right reversed.
+    for (; k + 16 <= half; k += 16) {
+        const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+        __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(right - k - 15));
+        r = _mm_shuffle_epi32(r, _MM_SHUFFLE(0, 1, 2, 3));
+        r = _mm_shufflelo_epi16(r, _MM_SHUFFLE(2, 3, 0, 1));
+        r = _mm_shufflehi_epi16(r, _MM_SHUFFLE(2, 3, 0, 1));
+        r = _mm_or_si128(_mm_slli_epi16(r, 8), _mm_srli_epi16(r, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k), _mm_unpacklo_epi8(left, r));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k + 16), _mm_unpackhi_epi8(left, r));
+    }
+#endif
+    for (; k < half; ++k) {
+        out[2 * k] = in[k];
+        out[2 * k + 1] = right[-k];
+    }
+}
+
+}  // namespace
+
+SceneParams CameraModel::SceneLocked() const {
     const int d = DivisorLocked();
-    const int width = kSensorWidth / d;
-    const int height = kSensorHeight / d;
-    const int exposure = std::clamp<int>(m_words[sector::kRegExposure], camera::kExposureMin, camera::kExposureMax);
-    const int gain = std::min<int>(m_words[sector::kRegGlobalGain], camera::kGainMax);
-    // Fixed-point scale, 4096 = 1.0: exposure value 1668 and gain 0 give 1.0.
-    const int64_t scale = int64_t(3336 - exposure) * 4096 / 1668 * (256 + gain) / 256;
-    const int movingColumn = static_cast<int>((uint64_t(frame) * 8) % uint64_t(width));
-    std::vector<int> ramp(static_cast<size_t>(width) * 2);  // [parity of row][x]: base level x 256
-    for (int rowParity = 0; rowParity < 2; ++rowParity) {
-        for (int x = 0; x < width; ++x) {
-            const int bar = x * 8 / width;
-            // RGGB: red at (even, even), blue at (odd, odd), green elsewhere.
-            const int channel = rowParity == 0 ? (x & 1) : (x & 1) + 1;  // 0 red, 1 green, 2 blue
-            const bool lit = channel == 0 ? (bar & 4) : channel == 1 ? (bar & 2) : (bar & 1);
-            const int level = 40 + 160 * x / width;
-            ramp[size_t(rowParity) * width + x] = level * (lit ? 256 : 90);
-        }
+    SceneParams p;
+    p.scene = m_settings.scene;
+    p.width = kSensorWidth / d;
+    p.height = kSensorHeight / d;
+    p.exposure = m_words[sector::kRegExposure];
+    p.gain = m_words[sector::kRegGlobalGain];
+    p.flatLevel = m_settings.flatLevel;
+    return p;
+}
+
+const uint8_t* CameraModel::SceneBaseLocked(const SceneParams& params) const {
+    if (!m_sceneBaseParams || !(*m_sceneBaseParams == params)) {
+        m_sceneBase.resize(size_t(params.width) * params.height);
+        RenderSceneBase(params, m_sceneBase.data());
+        m_sceneBaseParams = params;
     }
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = dst + size_t(y) * width;
-        const int* base = ramp.data() + size_t(y & 1) * width;
-        const int64_t rowScale = scale * (192 + 64 * y / height) / 256;
-        for (int x = 0; x < width; ++x) {
-            const int64_t v = (base[x] * rowScale) >> 20;
-            row[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
-        }
-        row[movingColumn] = 255;
+    return m_sceneBase.data();
+}
+
+// The moving scene with the drawn counter, and the frame number stamped into
+// the first 8 bytes of the top row (4 bytes little-endian, then their complement).
+const uint8_t* CameraModel::PictureRowLocked(const SceneParams& params, uint32_t frame, int y, uint8_t* scratch) const {
+    const int w = params.width;
+    const uint8_t* base = SceneBaseLocked(params) + size_t(y) * w;
+    const int shift = SceneShift(params, frame);
+    const CounterLayout counter = CounterLayoutFor(w);
+    const bool counterRow = SceneHasCounter(params.scene) && y >= counter.y0 && y < counter.y0 + counter.height;
+    if (shift == 0 && y != 0 && !counterRow) return base;
+    std::memcpy(scratch, base + shift, size_t(w - shift));
+    std::memcpy(scratch + (w - shift), base, size_t(shift));
+    if (counterRow) DrawCounterRow(scratch, w, y, frame);
+    if (y == 0) {
+        for (int i = 0; i < 4 && i < w; ++i) scratch[i] = static_cast<uint8_t>(frame >> (8 * i));
+        for (int i = 0; i < 4 && i + 4 < w; ++i) scratch[i + 4] = static_cast<uint8_t>(~(frame >> (8 * i)));
     }
-    for (int i = 0; i < 4 && i < width; ++i) dst[i] = static_cast<uint8_t>(frame >> (8 * i));
-    for (int i = 0; i < 4 && i + 4 < width; ++i) dst[i + 4] = static_cast<uint8_t>(~(frame >> (8 * i)));
+    return scratch;
+}
+
+void CameraModel::RenderPictureLocked(uint32_t frame, uint8_t* dst) const {
+    const SceneParams params = SceneLocked();
+    for (int y = 0; y < params.height; ++y) {
+        uint8_t* out = dst + size_t(y) * params.width;
+        const uint8_t* row = PictureRowLocked(params, frame, y, out);
+        if (row != out) std::memcpy(out, row, size_t(params.width));
+    }
 }
 
 void CameraModel::RenderRawLocked(uint32_t frame, uint8_t* dst) const {
-    const int d = DivisorLocked();
-    const int width = kSensorWidth / d;
-    const int height = kSensorHeight / d;
-    const size_t pixels = size_t(width) * height;
-    std::vector<uint8_t> picture(pixels);
-    RenderPictureLocked(frame, picture.data());
-    if (m_words[sector::kRegSingleOutput] != 0) {
-        std::memcpy(dst, picture.data(), pixels);
-    } else {
-        // Each row goes out as pairs: the next pixel from the left edge, then the
-        // next one from the right edge.
-        const int half = width / 2;
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* in = picture.data() + size_t(y) * width;
-            uint8_t* out = dst + size_t(y) * width;
-            for (int k = 0; k < half; ++k) {
-                out[2 * k] = in[k];
-                out[2 * k + 1] = in[width - 1 - k];
-            }
+    const SceneParams params = SceneLocked();
+    const int width = params.width;
+    const bool dual = m_words[sector::kRegSingleOutput] == 0;
+    std::vector<uint8_t> scratch(static_cast<size_t>(width));
+    for (int y = 0; y < params.height; ++y) {
+        uint8_t* out = dst + size_t(y) * width;
+        const uint8_t* in = PictureRowLocked(params, frame, y, scratch.data());
+        if (!dual) {
+            std::memcpy(out, in, size_t(width));
+            continue;
         }
+        WeaveDualOutputRow(in, width, out);
     }
+    const size_t pixels = size_t(width) * params.height;
     std::memset(dst + pixels, 0, RawFrameSize() - pixels);
 }
 

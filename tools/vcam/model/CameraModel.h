@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "Scene.h"
+
 namespace vidlyn::vcam {
 
 struct CameraSettings {
@@ -38,6 +40,12 @@ struct CameraSettings {
     int notReadyPolls = 0;
     // Byte 256 while no frame is ready (anything but 1 means "not ready").
     uint8_t notReadyValue = 0;
+    // What the camera looks at; the flat scene's level at the reference exposure.
+    Scene scene = Scene::Bars;
+    uint8_t flatLevel = 128;
+    // Two-phase writes kept for RegisterWrites (0: all); a camera that runs for
+    // hours keeps only the most recent ones.
+    size_t registerWriteHistory = 0;
 };
 
 enum class DiskOp : uint8_t { Seek, Read, Write };
@@ -106,6 +114,10 @@ public:
     void Remove();  // the camera is unplugged: every transaction fails from now on
     void RemoveAfterFrames(uint32_t frames);
     bool Removed() const;
+    // The link stalls once `frames` frames have been delivered: no frame becomes
+    // ready for `duration` (zero: for good), while status reads still answer.
+    void StallAfterFrames(uint32_t frames, std::chrono::milliseconds duration);
+    bool Stalled() const;
 
     // --- transaction log (the most recent entries; totals never wrap) ---
     std::vector<Transaction> Log() const;
@@ -123,6 +135,11 @@ private:
     void LatchFrame();
     void ScheduleNextFrame();
     int DivisorLocked() const;
+    bool StalledLocked() const;
+    SceneParams SceneLocked() const;
+    const uint8_t* SceneBaseLocked(const SceneParams& params) const;
+    // Picture row `y` of frame `frame`: a row of the still scene, or `scratch` moved and stamped.
+    const uint8_t* PictureRowLocked(const SceneParams& params, uint32_t frame, int y, uint8_t* scratch) const;
     void RenderPictureLocked(uint32_t frame, uint8_t* dst) const;
     void RenderRawLocked(uint32_t frame, uint8_t* dst) const;
 
@@ -132,6 +149,9 @@ private:
     bool m_neverReady = false;
     bool m_removed = false;
     std::optional<uint32_t> m_removeAfter;
+    std::optional<uint32_t> m_stallAfter;
+    std::chrono::milliseconds m_stallFor{0};
+    std::optional<Clock::time_point> m_stallUntil;  // set when the stall begins
 
     uint16_t m_words[0x10000] = {};
     uint8_t m_bytes[0x10000] = {};
@@ -146,6 +166,10 @@ private:
     uint32_t m_frameNumber = 0;  // last frame latched
     uint32_t m_delivered = 0;
     std::vector<uint8_t> m_raw;  // the latched frame as sent
+    bool m_latched = false;
+    // The still part of the scene for the registers it was rendered with.
+    mutable std::vector<uint8_t> m_sceneBase;
+    mutable std::optional<SceneParams> m_sceneBaseParams;
 
     std::deque<Transaction> m_log;
     std::map<std::pair<DiskOp, uint64_t>, uint64_t> m_counts;
