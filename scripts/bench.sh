@@ -16,7 +16,7 @@ command -v g++ >/dev/null || need+=(g++)
 [ -d /usr/src/googletest ] || need+=(libgtest-dev)
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" -eq 0 ]; then
-    apt-get install -y "${need[@]}"
+    "$root/scripts/apt-get-wait.sh" install -y "${need[@]}" </dev/null
   else
     echo "bench.sh: missing packages: ${need[*]} (apt-get install them as root)" >&2
     exit 1
