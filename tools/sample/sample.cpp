@@ -1,84 +1,206 @@
-// Sample application of the Vidlyn SDK: loads VidlynSdk_USB3_QM7720E.dll at run
-// time, prints its version, opens a camera session, closes it again and prints the
-// errors the session reported on the way (newest first).
+// vidlyn_sample: the Vidlyn SDK's command-line sample. It uses the public header
+// and the DLL's import library, as an application does:
 //
-//   vidlyn_sample.exe [path\to\VidlynSdk_USB3_QM7720E.dll]
+//   vidlyn_sample list                       the cameras and their information
+//   vidlyn_sample set NAME VALUE [...]       exposure, gain, white balance, filters, automatic
+//                                            exposure, mirror (kept by the SDK for later sessions)
 //
-// Without an argument the DLL is taken from the sample's own folder, then from the
-// usual DLL search path. Each function is looked up by name, so the sample also runs
-// against a DLL that lacks some of them.
+//   --camera N   use camera N of the list (default 1)
+//
+// Every failure prints the SDK's error code with its meaning and ends the
+// program with exit status 1 (2 for a wrong command line).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
+
+#include "VidlynSdk.h"
 
 namespace {
 
-using GetDllVersionFn = int(__cdecl*)(void);
-using InitializeFn = int(__cdecl*)(HWND);
-using HandleFn = int(__cdecl*)(int);
+const char kUsage[] =
+    "usage: vidlyn_sample [--camera N] COMMAND [ARGS]\n"
+    "  list                      the cameras and their information\n"
+    "  set NAME VALUE [...]      change settings; NAME is one of\n"
+    "                            exposure (1..3335, larger is shorter), gain (0..1023),\n"
+    "                            wb-red, wb-green, wb-blue (0..800 %), wb-auto (0/1),\n"
+    "                            brightness, contrast, hue, saturation, sharpness, gamma,\n"
+    "                            auto-exposure (0 off, 1 on, 2 once), mirror-h, mirror-v (0/1)\n";
 
-const char kDllName[] = "VidlynSdk_USB3_QM7720E.dll";
-constexpr int kErrorHistorySize = 20;
-
-std::string ModuleFolder() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    size_t slash = s.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
+const char* ErrorMeaning(int code) {
+    switch (code) {
+        case VIDLYN_ERR_NO_CAMERA:
+            return "no camera, or not allowed in this state";
+        case VIDLYN_ERR_CAMERA_NOT_FOUND:
+            return "the selected camera cannot be opened";
+        case VIDLYN_ERR_THREAD:
+            return "a worker thread could not be created";
+        case VIDLYN_ERR_PREVIEW_WINDOW:
+            return "the preview window could not be made";
+        case VIDLYN_ERR_MEMORY:
+            return "out of memory, or the buffer is too small";
+        case VIDLYN_ERR_STREAM_COMMAND:
+            return "the camera refused a command";
+        case VIDLYN_ERR_CAPTURE_AREA:
+            return "the capture area is invalid";
+        case VIDLYN_ERR_TRANSFER:
+            return "a frame could not be transferred";
+        case VIDLYN_ERR_INVALID_ARGUMENT:
+            return "an argument is out of range";
+        case VIDLYN_ERR_NOT_SUPPORTED:
+            return "not supported by this camera";
+        case VIDLYN_ERR_SETTINGS:
+            return "settings or file name failure";
+        case VIDLYN_ERR_TRANSFER_STOPPED:
+            return "the frame transfer failed; streaming stopped";
+        default:
+            return "unknown code";
+    }
 }
 
-HMODULE LoadSdk(int argc, char** argv) {
-    if (argc > 1) return LoadLibraryA(argv[1]);
-    HMODULE dll = LoadLibraryA((ModuleFolder() + kDllName).c_str());
-    return dll ? dll : LoadLibraryA(kDllName);
+// A session with the chosen camera, released at the end of the scope.
+class Session {
+public:
+    Session() : m_handle(Vidlyn_Initialize(nullptr)) {
+        // A first start reports that no settings were stored yet: not a failure here.
+        while (m_handle && Vidlyn_GetLastError(m_handle) != 0) {
+        }
+    }
+    ~Session() {
+        if (m_handle) Vidlyn_Release(m_handle);
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    operator int() const { return m_handle; }
+
+private:
+    int m_handle;
+};
+
+// Prints why `call` failed (the session's newest error code) and returns exit status 1.
+int Fail(int handle, const char* call) {
+    const int code = handle ? Vidlyn_GetLastError(handle) : 0;
+    if (code)
+        std::fprintf(stderr, "error: %s failed: code %d, %s\n", call, code, ErrorMeaning(code));
+    else
+        std::fprintf(stderr, "error: %s failed\n", call);
+    return 1;
 }
 
-template <typename Fn>
-Fn Find(HMODULE dll, const char* name) {
-    FARPROC p = GetProcAddress(dll, name);
-    if (!p) std::printf("  %s: not exported\n", name);
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(p));
+// Selects camera `number` (1-based, as listed) of a session.
+int SelectCamera(int handle, int number) {
+    if (Vidlyn_SetDeviceNumber(handle, number - 1) != 1) return Fail(handle, "Vidlyn_SetDeviceNumber");
+    return 0;
+}
+
+int List() {
+    Session session;
+    if (!session) return Fail(0, "Vidlyn_Initialize");
+    std::vector<char> names(10 * 256);
+    const int count = Vidlyn_EnumDevice(session, names.data());
+    std::printf("SDK version 0x%08X, %d camera%s\n", static_cast<unsigned>(Vidlyn_GetDllVersion()), count,
+                count == 1 ? "" : "s");
+    if (count == 0) {
+        std::fprintf(stderr, "error: no camera found\n");
+        return 1;
+    }
+    for (int number = 1; number <= count && number <= 10; ++number) {
+        if (SelectCamera(session, number) != 0) return 1;
+        VIDLYN_CAMERA_INFO info = {};
+        info.size = sizeof(info);
+        if (Vidlyn_GetCameraInfo(session, &info) != 1) return Fail(session, "Vidlyn_GetCameraInfo");
+        std::printf("  %d  %s: %d x %d pixels, gain %d..%d, exposure %d..%d\n", number, &names[(number - 1) * 256],
+                    info.width, info.height, info.gainMin, info.gainMax, info.exposureMin, info.exposureMax);
+    }
+    return 0;
+}
+
+struct Setting {
+    const char* name;
+    int filterId;  // 0: set through its own function
+};
+
+const Setting kSettings[] = {
+    {"brightness", VIDLYN_FILTER_BRIGHTNESS},
+    {"contrast", VIDLYN_FILTER_CONTRAST},
+    {"hue", VIDLYN_FILTER_HUE},
+    {"saturation", VIDLYN_FILTER_SATURATION},
+    {"sharpness", VIDLYN_FILTER_SHARPNESS},
+    {"wb-red", VIDLYN_FILTER_BAYER_GAIN_RED},
+    {"wb-green", VIDLYN_FILTER_BAYER_GAIN_GREEN},
+    {"wb-blue", VIDLYN_FILTER_BAYER_GAIN_BLUE},
+    {"wb-auto", VIDLYN_FILTER_BAYER_GAIN_AUTO},
+    {"gamma", VIDLYN_FILTER_GAMMA},
+    {"gain", VIDLYN_FILTER_GLOBAL_GAIN},
+    {"exposure", VIDLYN_FILTER_EXPOSURE},
+    {"auto-exposure", 0},
+    {"mirror-h", 0},
+    {"mirror-v", 0},
+};
+
+// Sets one value and prints it as the SDK reads it back.
+int SetOne(int handle, const Setting& s, int value) {
+    int ok = 0;
+    int now = 0;
+    if (s.filterId) {
+        if (Vidlyn_SetFilterValue(handle, s.filterId, value) != 1) return Fail(handle, "Vidlyn_SetFilterValue");
+        now = Vidlyn_GetFilterValue(handle, s.filterId, &ok);
+    } else if (std::strcmp(s.name, "auto-exposure") == 0) {
+        if (Vidlyn_SetAutoIris(handle, value) != 1) return Fail(handle, "Vidlyn_SetAutoIris");
+        now = Vidlyn_GetAutoIris(handle, &ok);
+    } else {
+        const bool horizontal = std::strcmp(s.name, "mirror-h") == 0;
+        if ((horizontal ? Vidlyn_SetMirrorH(handle, value) : Vidlyn_SetMirrorV(handle, value)) != 1)
+            return Fail(handle, horizontal ? "Vidlyn_SetMirrorH" : "Vidlyn_SetMirrorV");
+        now = horizontal ? Vidlyn_GetMirrorH(handle) : Vidlyn_GetMirrorV(handle);
+        ok = 1;
+    }
+    std::printf("%s = %d", s.name, now);
+    if (s.filterId == VIDLYN_FILTER_EXPOSURE) std::printf(" (%d us)", Vidlyn_GetRealExposureTime(handle, nullptr));
+    std::printf(ok ? "\n" : " (not confirmed)\n");
+    return 0;
+}
+
+int Set(int camera, int argc, char** argv) {
+    if (argc == 0 || argc % 2 != 0) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    Session session;
+    if (!session) return Fail(0, "Vidlyn_Initialize");
+    if (SelectCamera(session, camera) != 0) return 1;
+    for (int i = 0; i < argc; i += 2) {
+        const Setting* setting = nullptr;
+        for (const Setting& s : kSettings)
+            if (std::strcmp(s.name, argv[i]) == 0) setting = &s;
+        char* end = nullptr;
+        const long value = std::strtol(argv[i + 1], &end, 10);
+        if (!setting || *end || end == argv[i + 1]) {
+            std::fprintf(stderr, "error: unknown setting or value: %s %s\n", argv[i], argv[i + 1]);
+            return 2;
+        }
+        if (SetOne(session, *setting, static_cast<int>(value)) != 0) return 1;
+    }
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    HMODULE dll = LoadSdk(argc, argv);
-    if (!dll) {
-        std::printf("cannot load %s (error %lu)\n", argc > 1 ? argv[1] : kDllName, GetLastError());
-        return 1;
+    int camera = 1;
+    int first = 1;
+    if (argc > 2 && std::strcmp(argv[1], "--camera") == 0) {
+        camera = std::atoi(argv[2]);
+        first = 3;
     }
-    char path[MAX_PATH];
-    GetModuleFileNameA(dll, path, MAX_PATH);
-    std::printf("loaded %s\n", path);
-
-    auto getVersion = Find<GetDllVersionFn>(dll, "Vidlyn_GetDllVersion");
-    auto initialize = Find<InitializeFn>(dll, "Vidlyn_Initialize");
-    auto release = Find<HandleFn>(dll, "Vidlyn_Release");
-    auto lastError = Find<HandleFn>(dll, "Vidlyn_GetLastError");
-
-    int status = 0;
-    if (getVersion) {
-        unsigned version = static_cast<unsigned>(getVersion());
-        std::printf("DLL version: 0x%08X\n", version);
-        if (version != 0x013A0519u) status = 1;
+    const char* command = first < argc ? argv[first] : "";
+    if (camera >= 1) {
+        if (std::strcmp(command, "list") == 0 && first + 1 == argc) return List();
+        if (std::strcmp(command, "set") == 0) return Set(camera, argc - first - 1, argv + first + 1);
     }
-    if (initialize) {
-        int handle = initialize(nullptr);
-        std::printf("Vidlyn_Initialize(NULL) = %d\n", handle);
-        if (handle == 0) status = 1;
-        if (handle != 0 && lastError) {
-            // The session's error history, newest first, until it is empty.
-            std::printf("error history:");
-            int count = 0;
-            for (int code; count < kErrorHistorySize && (code = lastError(handle)) != 0; ++count)
-                std::printf(" %d", code);
-            std::printf(count ? "\n" : " (none)\n");
-        }
-        if (handle != 0 && release) std::printf("Vidlyn_Release(%d) = %d\n", handle, release(handle));
-    }
-    FreeLibrary(dll);
-    return status;
+    std::fputs(kUsage, stderr);
+    return 2;
 }
