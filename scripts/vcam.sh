@@ -28,6 +28,7 @@ start_daemon() {
     [ -e /dev/fuse ] || die "/dev/fuse does not exist: the virtual camera needs FUSE (modprobe fuse; in a container: --device /dev/fuse --cap-add SYS_ADMIN)"
     local prefix
     prefix=$("$here/wine-emulator.sh" --prefix "$build") || die "no wine prefix"
+    : >"$log"  # emptied before the wait below looks into it
     "$daemon" --prefix "$prefix" "$@" >"$log" 2>&1 </dev/null &
     pid=$!
     # Ready once it has mounted, linked and registered (the first wine start may take a while).

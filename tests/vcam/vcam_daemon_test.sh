@@ -25,6 +25,7 @@ enum_entries() { "$emulator" reg query "$key" 2>/dev/null | tr -d '\r' | grep -c
 # start NAME ARGS...: the daemon in the background, waits for its ready line.
 start() {
     local name=$1; shift
+    : >"$logs/$name"  # emptied before the wait below looks into it
     "$daemon" --prefix "$prefix" "$@" >"$logs/$name" 2>&1 </dev/null &
     pid=$!
     for _ in $(seq 600); do
@@ -39,7 +40,7 @@ start() {
 
 # One round per stop signal: two cameras, a refused second daemon, a clean stop.
 for sig in INT TERM; do
-    start first --drives 5,6
+    start "first-$sig" --drives 5,6
     mount=$prefix/vcam/mnt.$pid
     for d in 5 6; do
         [ "$(readlink "$prefix/dosdevices/physicaldrive$d")" = "$mount/physicaldrive$d" ] ||
@@ -59,7 +60,7 @@ for sig in INT TERM; do
 
     kill -"$sig" "$pid"
     wait "$pid" || fail "SIG$sig: the daemon exited with status $?"
-    grep -q '^vidlyn_vcamd: stopped;' "$logs/first" || fail "SIG$sig: the daemon did not report a clean stop"
+    grep -q '^vidlyn_vcamd: stopped;' "$logs/first-$sig" || fail "SIG$sig: the daemon did not report a clean stop"
     for d in 5 6; do
         [ -e "$prefix/dosdevices/physicaldrive$d" ] || [ -L "$prefix/dosdevices/physicaldrive$d" ] &&
             fail "SIG$sig: dosdevices/physicaldrive$d left behind"
