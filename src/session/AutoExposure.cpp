@@ -24,16 +24,6 @@ constexpr int kExposureEditControl = 1027;
 
 }  // namespace
 
-void CVidlyn::ShowAnalogDialogValue(int controlId, int value) {
-    if (m_analogDlg == nullptr) {
-        return;
-    }
-    // The analog gain dialog shows the regulated value in its edit control;
-    // hooked up by the dialog when it is open.
-    (void)controlId;
-    (void)value;
-}
-
 int CVidlyn::RegulateExposure(DibBuffer* source) {
     const int mode = m_analog.m_autoIris;
     if (mode != 1 && mode != 2) {
@@ -66,7 +56,7 @@ int CVidlyn::RegulateExposure(DibBuffer* source) {
         const int gain = ComputeNewGain(m_analog.m_globalGain, factor, vidlyn::camera::kGainMax);
         m_device->SetGlobalGain(gain & 0xFFFF);
         m_analog.m_globalGain = gain;
-        ShowAnalogDialogValue(kGainEditControl, gain);
+        ShowAnalogDialogValue(kGainEditControl);
     } else {
         const int current = m_analog.m_exposureTime;
         const int exposureMax =
@@ -77,7 +67,7 @@ int CVidlyn::RegulateExposure(DibBuffer* source) {
         }
         m_device->SetExposure(exposure);
         m_analog.m_exposureTime = exposure;
-        ShowAnalogDialogValue(kExposureEditControl, exposure);
+        ShowAnalogDialogValue(kExposureEditControl);
     }
     return 1;
 }

@@ -13,6 +13,8 @@
 #include "output/AviWriter.h"
 #include "settings/SettingsRecords.h"
 
+class CAnalogGainDlg;
+class CImageFilterDlg;
 class CVidlynQM7720USB3Sdk;
 struct VIDLYN_CAMERA_INFO;
 class DibBuffer;
@@ -127,9 +129,14 @@ public:
     // Automatic exposure on `source`: 1 when the measuring step ran.
     int RegulateExposure(DibBuffer* source);
     // Shows values computed on the frame path in the open image filter dialog
-    // (m_imageDlg) or analog dialog (m_analogDlg); nothing when none is open.
+    // (m_imageDlg) or analog dialog (m_analogDlg, edit `controlId`); nothing
+    // when none is open. Never waits for the dialog's thread.
     void RefreshImageDialog();
-    void ShowAnalogDialogValue(int controlId, int value);
+    void ShowAnalogDialogValue(int controlId);
+
+    // --- property dialogs (modal, on the caller's thread) -------------------
+    int SetAnalogDlg(HWND parent);
+    int SetImageDlg(HWND parent);
 
     // --- fields, in declaration order ----------------------------------------
     CVidlynQM7720USB3Sdk* m_device = nullptr;
@@ -152,9 +159,9 @@ public:
     int32_t m_startY = 0;
     uint32_t m_bufferCount = 10;
     ImageAdjustBlock m_adjust = {};
-    void* m_imageDlg = nullptr;
+    CImageFilterDlg* m_imageDlg = nullptr;
     AnalogBlock m_analog = {};
-    void* m_analogDlg = nullptr;
+    CAnalogGainDlg* m_analogDlg = nullptr;
     int32_t m_analogDlgArg = 0;
     int32_t m_realExposureTime = 0;
     std::atomic<int32_t> m_recording{0};
@@ -194,6 +201,11 @@ public:
     // release write the settings back (a session holding construction zeros
     // must not overwrite the user's stored settings).
     bool m_settingsLoaded = false;
+
+    // Guards m_imageDlg and m_analogDlg: the frame path holds it only while it
+    // posts a request to the open dialog, so a dialog object is never used
+    // after the dialog's thread withdrew it.
+    SRWLOCK m_dialogLock = SRWLOCK_INIT;
 
     // Landing block for raw frames that do not fit the source buffer's own
     // pixels (a capture area smaller than the delivered frame).

@@ -120,14 +120,6 @@ void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
 
 }  // namespace
 
-void CVidlyn::RefreshImageDialog() {
-    if (m_imageDlg == nullptr) {
-        return;
-    }
-    // The image filter dialog puts the session's current values into its
-    // pages; hooked up by the dialog when it is open.
-}
-
 void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source) {
     if (!HasPicture(output) || !HasPicture(source) || !SameSize(output, source)) {
         return;

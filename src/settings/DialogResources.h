@@ -1,0 +1,130 @@
+/* Resource and control ids of the three property dialogs, shared by the
+   resource scripts and the dialog code. Each dialog has an English and a
+   Japanese template under its own id; the system language picks one. */
+#ifndef VIDLYN_DIALOG_RESOURCES_H
+#define VIDLYN_DIALOG_RESOURCES_H
+
+/* Templates: English, Japanese. */
+#define IDD_CAMERA_FORMAT_EN 106
+#define IDD_CAMERA_FORMAT_JA 101
+#define IDD_ANALOG_SHEET_EN 111
+#define IDD_ANALOG_SHEET_JA 104
+#define IDD_ANALOG_PAGE_EN 110
+#define IDD_ANALOG_PAGE_JA 105
+#define IDD_IMAGE_SHEET_EN 108
+#define IDD_IMAGE_SHEET_JA 102
+#define IDD_IMAGE_PAGE_EN 107
+#define IDD_IMAGE_PAGE_JA 103
+#define IDD_GRAY_PAGE_EN 112
+#define IDD_GRAY_PAGE_JA 113
+
+/* Every sheet: the tab control, OK (1), Cancel (2), Default (3). */
+#define IDC_SHEET_TAB 1001
+#define IDC_DEFAULT 3
+
+/* Camera format dialog. */
+#define IDC_APPLY 1002
+#define IDC_COLOR_LIST 1009
+#define IDC_SIZE_LIST 1010
+#define IDC_SUBSAMPLE_LIST 1012
+#define IDC_CLOCK_LIST 1014
+#define IDC_TOTAL_WIDTH 1039
+#define IDC_TOTAL_HEIGHT 1040
+#define IDC_WIDTH 1041
+#define IDC_HEIGHT 1042
+#define IDC_START_X 1043
+#define IDC_START_Y 1044
+#define IDC_WAIT_TIME 1045
+
+/* Analog gain page: trackbar, edit, up-down of each row. */
+#define IDC_GAIN_BAR 1014
+#define IDC_GAIN_EDIT 1015
+#define IDC_GAIN_SPIN 1038
+#define IDC_GAIN_G1_BAR 1018
+#define IDC_GAIN_G1_EDIT 1019
+#define IDC_GAIN_G1_SPIN 1039
+#define IDC_GAIN_R_BAR 1020
+#define IDC_GAIN_R_EDIT 1021
+#define IDC_GAIN_R_SPIN 1040
+#define IDC_GAIN_B_BAR 1022
+#define IDC_GAIN_B_EDIT 1023
+#define IDC_GAIN_B_SPIN 1041
+#define IDC_GAIN_G2_BAR 1024
+#define IDC_GAIN_G2_EDIT 1025
+#define IDC_GAIN_G2_SPIN 1042
+#define IDC_EXPOSURE_BAR 1026
+#define IDC_EXPOSURE_EDIT 1027
+#define IDC_EXPOSURE_SPIN 1043
+#define IDC_AUTO_IRIS_GAIN 1036
+#define IDC_AUTO_IRIS_EXPOSURE 1037
+#define IDC_MIRROR_V 1028
+#define IDC_MIRROR_H 1030
+#define IDC_EXPOSURE_MS 1049
+
+/* Image filter page. */
+#define IDC_BRIGHTNESS_BAR 2001
+#define IDC_BRIGHTNESS_EDIT 2002
+#define IDC_BRIGHTNESS_SPIN 2004
+#define IDC_CONTRAST_BAR 2011
+#define IDC_CONTRAST_EDIT 2012
+#define IDC_CONTRAST_SPIN 2014
+#define IDC_HUE_BAR 2021
+#define IDC_HUE_EDIT 2022
+#define IDC_HUE_SPIN 2024
+#define IDC_SATURATION_BAR 2031
+#define IDC_SATURATION_EDIT 2032
+#define IDC_SATURATION_SPIN 2034
+#define IDC_SHARPNESS_BAR 2041
+#define IDC_SHARPNESS_EDIT 2042
+#define IDC_SHARPNESS_SPIN 2044
+#define IDC_RED_GAIN_BAR 2051
+#define IDC_RED_GAIN_EDIT 2052
+#define IDC_RED_GAIN_SPIN 2054
+#define IDC_GREEN_GAIN_BAR 2061
+#define IDC_GREEN_GAIN_EDIT 2062
+#define IDC_GREEN_GAIN_SPIN 2063
+#define IDC_BLUE_GAIN_BAR 2071
+#define IDC_BLUE_GAIN_EDIT 2072
+#define IDC_BLUE_GAIN_SPIN 2073
+#define IDC_GAMMA_BAR 2081
+#define IDC_GAMMA_EDIT 2082
+#define IDC_GAMMA_SPIN 2084
+
+/* Both filter pages: automatic balance / gain, Bayer phase 0..3. */
+#define IDC_AUTO_ONCE 2074
+#define IDC_AUTO_ALL_FRAMES 1035
+#define IDC_BAYER_0 1029
+#define IDC_BAYER_1 1031
+#define IDC_BAYER_2 1032
+#define IDC_BAYER_3 1033
+
+/* Gray filter page: gains and offsets of the four Bayer sites, filter mode. */
+#define IDC_GRAY_GAIN_R_BAR 2100
+#define IDC_GRAY_GAIN_R_EDIT 2101
+#define IDC_GRAY_GAIN_R_SPIN 2102
+#define IDC_GRAY_GAIN_G1_BAR 2103
+#define IDC_GRAY_GAIN_G1_EDIT 2104
+#define IDC_GRAY_GAIN_G1_SPIN 2105
+#define IDC_GRAY_GAIN_G2_BAR 2106
+#define IDC_GRAY_GAIN_G2_EDIT 2107
+#define IDC_GRAY_GAIN_G2_SPIN 2108
+#define IDC_GRAY_GAIN_B_BAR 2109
+#define IDC_GRAY_GAIN_B_EDIT 2110
+#define IDC_GRAY_GAIN_B_SPIN 2111
+#define IDC_GRAY_OFFSET_R_BAR 2112
+#define IDC_GRAY_OFFSET_R_EDIT 2113
+#define IDC_GRAY_OFFSET_R_SPIN 2114
+#define IDC_GRAY_OFFSET_G1_BAR 2115
+#define IDC_GRAY_OFFSET_G1_EDIT 2116
+#define IDC_GRAY_OFFSET_G1_SPIN 2117
+#define IDC_GRAY_OFFSET_G2_BAR 2118
+#define IDC_GRAY_OFFSET_G2_EDIT 2119
+#define IDC_GRAY_OFFSET_G2_SPIN 2120
+#define IDC_GRAY_OFFSET_B_BAR 2121
+#define IDC_GRAY_OFFSET_B_EDIT 2122
+#define IDC_GRAY_OFFSET_B_SPIN 2123
+#define IDC_GRAY_MODE_BAYER 1046
+#define IDC_GRAY_MODE_CONVERT 1047
+#define IDC_GRAY_MODE_GRAYSCALE 1048
+
+#endif
