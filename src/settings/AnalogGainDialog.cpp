@@ -15,6 +15,9 @@ constexpr int kMaxExposure = 3335;
 constexpr int kMaxExposureSubsampled = 1668;
 constexpr int kDefaultGain = 100;
 constexpr int kDefaultExposure = 100;
+// Slots of the values that the auto-iris regulation asks the dialog to show.
+constexpr int kGainSlot = 0;
+constexpr int kExposureSlot = 1;
 
 // Rows of the page in the order of the analog block's first six values.
 enum Row { kGain, kGreen1, kRed, kBlue, kGreen2, kExposure, kRowCount };
@@ -63,7 +66,7 @@ INT_PTR CAnalogGainDlg::Run(HWND parent) {
 
 void CAnalogGainDlg::ShowValue(int controlId) {
     if (controlId == IDC_GAIN_EDIT || controlId == IDC_EXPOSURE_EDIT) {
-        m_mailbox.Post(kMsgShowValue, controlId == IDC_GAIN_EDIT ? 0 : 1, controlId);
+        m_mailbox.Post(kMsgShowValue, controlId == IDC_GAIN_EDIT ? kGainSlot : kExposureSlot, controlId);
     }
 }
 
@@ -89,9 +92,14 @@ INT_PTR CAnalogGainDlg::OnMessage(HWND wnd, UINT message, WPARAM wParam, LPARAM 
             m_mailbox.Close();
             return FALSE;
         case kMsgShowValue:
-            m_mailbox.Taken(static_cast<int>(wParam) == IDC_GAIN_EDIT ? 0 : 1);
-            m_page.ShowFromBlock(static_cast<int>(wParam));
+            DialogMailbox::Defer(wnd, static_cast<int>(wParam) == IDC_GAIN_EDIT ? kGainSlot : kExposureSlot);
             return TRUE;
+        case WM_TIMER: {
+            int slot = 0;
+            if (!m_mailbox.Take(wnd, wParam, &slot)) return FALSE;
+            m_page.ShowFromBlock(slot == kGainSlot ? IDC_GAIN_EDIT : IDC_EXPOSURE_EDIT);
+            return TRUE;
+        }
         case WM_NOTIFY: {
             const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->idFrom == IDC_SHEET_TAB && header->code == TCN_SELCHANGE) {

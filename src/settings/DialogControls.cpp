@@ -11,6 +11,9 @@ constexpr LANGID kJapanese = 1041;
 // Where a page sits inside its tab control, in pixels.
 constexpr int kPageX = 30;
 constexpr int kPageY = 25;
+// Timers of the mailbox's requests, and how long a request waits at least.
+constexpr UINT_PTR kMailboxTimer = 0x7F00;
+constexpr UINT kMailboxDelayMs = 40;
 
 }  // namespace
 
@@ -109,4 +112,14 @@ void DialogMailbox::Post(UINT message, int slot, WPARAM wParam) {
     HWND wnd = m_wnd.load();
     if (wnd == nullptr || (m_pending.fetch_or(bit) & bit)) return;
     if (!PostMessageA(wnd, message, wParam, 0)) m_pending.fetch_and(~bit);
+}
+
+void DialogMailbox::Defer(HWND wnd, int slot) { SetTimer(wnd, kMailboxTimer + slot, kMailboxDelayMs, nullptr); }
+
+bool DialogMailbox::Take(HWND wnd, WPARAM timer, int* slot) {
+    if (timer < kMailboxTimer || timer >= kMailboxTimer + 8) return false;
+    KillTimer(wnd, timer);
+    *slot = static_cast<int>(timer - kMailboxTimer);
+    m_pending.fetch_and(~(1u << *slot));
+    return true;
 }

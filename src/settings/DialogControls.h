@@ -87,15 +87,20 @@ inline constexpr UINT kMsgShowValue = WM_APP + 0x21;      // wParam: the edit to
 
 // A dialog's window as seen from other threads. They post to it only once
 // until the dialog took the previous request, so that a stream of frames
-// cannot flood the dialog's queue.
+// cannot flood the dialog's queue. The dialog acts on a request from a timer,
+// which comes only when its queue is otherwise empty: user input and painting
+// go first, and the values shown are the newest ones.
 class DialogMailbox {
 public:
     void Open(HWND wnd) { m_wnd.store(wnd); }
     void Close() { m_wnd.store(nullptr); }
-    // Any thread; never waits. `slot` 0..31 keeps requests of different kinds apart.
+    // Any thread; never waits. `slot` 0..7 keeps requests of different kinds apart.
     void Post(UINT message, int slot, WPARAM wParam = 0);
-    // The dialog's thread, before it acts on a request of `slot`.
-    void Taken(int slot) { m_pending.fetch_and(~(1u << slot)); }
+    // The dialog's thread, on the posted message: act on it soon.
+    static void Defer(HWND wnd, int slot);
+    // The dialog's thread, on WM_TIMER: true for a deferred request, which is
+    // then taken (a newer value posts again) and its slot returned.
+    bool Take(HWND wnd, WPARAM timer, int* slot);
 
 private:
     std::atomic<HWND> m_wnd{nullptr};

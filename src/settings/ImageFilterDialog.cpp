@@ -149,10 +149,15 @@ INT_PTR CImageFilterDlg::OnMessage(HWND wnd, UINT message, WPARAM wParam, LPARAM
             m_mailbox.Close();
             return FALSE;
         case kMsgRefreshValues:
-            m_mailbox.Taken(kRefreshSlot);
+            DialogMailbox::Defer(wnd, kRefreshSlot);
+            return TRUE;
+        case WM_TIMER: {
+            int slot = 0;
+            if (!m_mailbox.Take(wnd, wParam, &slot)) return FALSE;
             m_image.ShowValues();
             if (m_grayPage.m_wnd) m_grayPage.ShowValues();
             return TRUE;
+        }
         case WM_NOTIFY: {
             const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->idFrom == IDC_SHEET_TAB && header->code == TCN_SELCHANGE) {
