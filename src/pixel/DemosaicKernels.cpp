@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "pixel/KernelRows.h"
 #include "pixel/Bayer.h"
+#include "pixel/DemosaicSimd.h"
+#include "pixel/KernelRows.h"
+#include "pixel/RowStripes.h"
+#include "pixel/SimdLevel.h"
 
 namespace {
 
@@ -108,15 +111,16 @@ Frame MakeFrame(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, 
     return f;
 }
 
-// One interior row from x = 2 to w - 3, the classes alternating CEven (even x) and COdd.
+// One interior row from x = first (even, at least 2) to w - 3, the classes
+// alternating CEven (even x) and COdd.
 template <typename T, typename Acc, BayerClass CEven, BayerClass COdd>
-void InteriorRow(const Frame& f, int y) {
+void InteriorRow(const Frame& f, int y, int first = 2) {
     const uint8_t* rows[4];
     for (int i = 0; i < 4; ++i) rows[i] = f.src + (y - 2 + i) * f.srcStride;
     const int bpp = f.srcBpp;
-    uint8_t* d = f.dst + y * f.dstStride + 2 * static_cast<ptrdiff_t>(f.dstBpp);
+    uint8_t* d = f.dst + y * f.dstStride + first * static_cast<ptrdiff_t>(f.dstBpp);
     const int last = f.width - 3;
-    int x = 2;
+    int x = first;
     for (; x <= last; x += 2, d += 2 * f.dstBpp) {
         const auto atEven = [&](int dx, int dy) { return Load<T>(rows[dy + 2] + (x + dx) * bpp); };
         StorePixel<T, Acc>(d, SumsAt<CEven>(atEven), f.kb, f.kr);
@@ -126,31 +130,83 @@ void InteriorRow(const Frame& f, int y) {
     }
 }
 
+// The row y from x = first on, the straight way.
+template <typename T, typename Acc>
+void InteriorRowFrom(const Frame& f, int y, int first) {
+    switch (BayerClassAt(f.phase, 0, y)) {
+        case BayerClass::Green1:
+            InteriorRow<T, Acc, BayerClass::Green1, BayerClass::Blue>(f, y, first);
+            break;
+        case BayerClass::Blue:
+            InteriorRow<T, Acc, BayerClass::Blue, BayerClass::Green1>(f, y, first);
+            break;
+        case BayerClass::Red:
+            InteriorRow<T, Acc, BayerClass::Red, BayerClass::Green2>(f, y, first);
+            break;
+        case BayerClass::Green2:
+            InteriorRow<T, Acc, BayerClass::Green2, BayerClass::Red>(f, y, first);
+            break;
+    }
+}
+
 template <typename T, typename Acc>
 int InteriorWith(const Frame& f) {
-    for (int y = 2; y <= f.height - 3; ++y) {
-        switch (BayerClassAt(f.phase, 0, y)) {
-            case BayerClass::Green1:
-                InteriorRow<T, Acc, BayerClass::Green1, BayerClass::Blue>(f, y);
-                break;
-            case BayerClass::Blue:
-                InteriorRow<T, Acc, BayerClass::Blue, BayerClass::Green1>(f, y);
-                break;
-            case BayerClass::Red:
-                InteriorRow<T, Acc, BayerClass::Red, BayerClass::Green2>(f, y);
-                break;
-            case BayerClass::Green2:
-                InteriorRow<T, Acc, BayerClass::Green2, BayerClass::Red>(f, y);
-                break;
-        }
-    }
+    for (int y = 2; y <= f.height - 3; ++y) InteriorRowFrom<T, Acc>(f, y, 2);
     return 1;
 }
 
+// The straight kernel: the reference for the vector rows below.
 template <typename T>
-int Interior(const Frame& f) {
+int InteriorReference(const Frame& f) {
     const bool narrow = sizeof(T) == 1 || (f.kb < 2048 && f.kr < 2048);
     return narrow ? InteriorWith<T, int32_t>(f) : InteriorWith<T, int64_t>(f);
+}
+
+using RowFn = int (*)(const pixel::DemosaicRowJob&);
+
+// The vector row function for this frame, or null where only the straight
+// kernel applies (large factors, other pixel sizes, no vector unit).
+template <typename T>
+RowFn VectorRow(const Frame& f) {
+    if (f.kb >= 2048 || f.kr >= 2048) return nullptr;
+    const bool eight = sizeof(T) == 1;
+    if (eight ? (f.srcBpp != 1 || (f.dstBpp != 3 && f.dstBpp != 4))
+              : (f.srcBpp != 2 || (f.dstBpp != 6 && f.dstBpp != 8)))
+        return nullptr;
+    switch (pixel::ActiveSimdLevel()) {
+        case pixel::SimdLevel::Avx2:
+            return eight ? pixel::DemosaicRow8Avx2 : pixel::DemosaicRow16Avx2;
+        case pixel::SimdLevel::Sse2:
+            return eight ? pixel::DemosaicRow8Sse2 : pixel::DemosaicRow16Sse2;
+        default:
+            return nullptr;
+    }
+}
+
+// Rows are independent: bands of rows run side by side, each row by vectors
+// as far as they fit and the rest of it the straight way.
+template <typename T>
+int Interior(const Frame& f) {
+    const RowFn vectorRow = VectorRow<T>(f);
+    if (vectorRow == nullptr || f.height < 5) return InteriorReference<T>(f);
+    pixel::ForEachStripe(f.height - 4, 64, [&](int first, int end) {
+        for (int y = 2 + first; y < 2 + end; ++y) {
+            pixel::DemosaicRowJob job;
+            for (int i = 0; i < 4; ++i) job.rows[i] = f.src + (y - 2 + i) * f.srcStride;
+            job.dst = f.dst + y * f.dstStride;
+            job.width = f.width;
+            job.dstBpp = f.dstBpp;
+            // The block left of and above an even x: its blue site by the class at (x, y).
+            const BayerClass c = BayerClassAt(f.phase, 0, y);
+            job.blueTop = c == BayerClass::Red || c == BayerClass::Green2;
+            job.blueRight = c == BayerClass::Blue || c == BayerClass::Green2;
+            job.kb = static_cast<uint32_t>(f.kb);
+            job.kr = static_cast<uint32_t>(f.kr);
+            const int x = vectorRow(job);
+            InteriorRowFrom<T, int32_t>(f, y, x);
+        }
+    });
+    return 1;
 }
 
 // A neighbour coordinate outside 0..n-1 is taken four sites further inside,
@@ -212,6 +268,13 @@ int KernelDemosaicInterior8(uint8_t* dst, const uint8_t* src, const PixRect* src
         MakeFrame<uint8_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
 }
 
+int KernelDemosaicInterior8Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                     uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                     intptr_t) {
+    return InteriorReference<uint8_t>(
+        MakeFrame<uint8_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
+}
+
 int KernelDemosaicBorder8(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                           uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
     return Border<uint8_t>(
@@ -221,6 +284,13 @@ int KernelDemosaicBorder8(uint8_t* dst, const uint8_t* src, const PixRect* srcRe
 int KernelDemosaicInterior16(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                              uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
     return Interior<uint16_t>(
+        MakeFrame<uint16_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
+}
+
+int KernelDemosaicInterior16Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                      uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                      intptr_t) {
+    return InteriorReference<uint16_t>(
         MakeFrame<uint16_t>(dst, src, srcRect, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1));
 }
 

@@ -34,6 +34,15 @@ int KernelDemosaicBorder16(uint8_t* dst, const uint8_t* src, const PixRect* srcR
                            uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                            intptr_t word2);
 
+// The straight per-pixel interior kernels, kept as the reference that the
+// vector paths of the two kernels above must match byte for byte.
+int KernelDemosaicInterior8Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                     uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                     intptr_t word2);
+int KernelDemosaicInterior16Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                      uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                      intptr_t word2);
+
 // White-balance gains in percent.
 struct WhiteBalanceGains {
     int32_t red;

@@ -1,0 +1,167 @@
+// Interior Bayer interpolation, 16 pixels at a time in 16-bit lanes (AVX2).
+// The 9-3-3-1 weights are separable: each colour sum is 3 x (3 a + b) + (3 c + d)
+// over the block's site and its partners one column and one row across the
+// pixel's corner. Even and odd columns differ only in which of two columns a
+// colour sits in, so each lane picks its column with a fixed blend.
+#include <immintrin.h>
+
+#include "pixel/DemosaicSimd.h"
+#include "pixel/SimdCommon.h"
+
+namespace pixel {
+
+namespace {
+
+using simd::InterleaveControl;
+
+// Shuffle controls per output block and channel (blocks x 3 channels).
+template <int PixelBytes, int SampleBytes>
+constexpr auto kControls = [] {
+    std::array<std::array<uint8_t, 16>, 12> t{};
+    for (int b = 0; b < 4; ++b)
+        for (int c = 0; c < 3; ++c) t[b * 3 + c] = InterleaveControl(PixelBytes, SampleBytes, b, c);
+    return t;
+}();
+
+template <int PixelBytes, int SampleBytes>
+VIDLYN_AVX2_INLINE __m128i Control(int block, int channel) {
+    return _mm_loadu_si128(
+        reinterpret_cast<const __m128i*>(kControls<PixelBytes, SampleBytes>[block * 3 + channel].data()));
+}
+
+// Even lanes (even x) take `right` when Right, odd lanes the other one.
+template <bool Right>
+VIDLYN_AVX2_INLINE __m256i Sel(__m256i right, __m256i left) {
+    if constexpr (Right) {
+        return _mm256_blend_epi16(right, left, 0xAA);
+    } else {
+        return _mm256_blend_epi16(left, right, 0xAA);
+    }
+}
+
+// 16 samples from column x on, as 16-bit lanes.
+template <int InBytes>
+VIDLYN_AVX2_INLINE __m256i Load(const uint8_t* row, int x) {
+    if constexpr (InBytes == 1) {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
+    } else {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 2 * x));
+    }
+}
+
+VIDLYN_AVX2_INLINE __m256i Times3Plus(__m256i a, __m256i b) {
+    return _mm256_add_epi16(_mm256_add_epi16(_mm256_slli_epi16(a, 1), a), b);
+}
+
+// The 9-3-3-1 sum of a colour whose sites lie in row `site` (the block's row)
+// and `partner` (two rows away, across the corner). Right: for even x the
+// block's site is in column x (partner column x - 2), else in x - 1 (x + 1).
+template <int InBytes, bool Right>
+VIDLYN_AVX2_INLINE __m256i ColourSum(const uint8_t* site, const uint8_t* partner, int x) {
+    const __m256i near = Times3Plus(Sel<Right>(Load<InBytes>(site, x), Load<InBytes>(site, x - 1)),
+                                    Sel<Right>(Load<InBytes>(partner, x), Load<InBytes>(partner, x - 1)));
+    const __m256i far = Times3Plus(Sel<Right>(Load<InBytes>(site, x - 2), Load<InBytes>(site, x + 1)),
+                                   Sel<Right>(Load<InBytes>(partner, x - 2), Load<InBytes>(partner, x + 1)));
+    return Times3Plus(near, far);
+}
+
+// min(v, 1023) on unsigned 16-bit lanes.
+VIDLYN_AVX2_INLINE __m256i Clip10(__m256i v) {
+    return _mm256_sub_epi16(v, _mm256_subs_epu16(v, _mm256_set1_epi16(1023)));
+}
+
+// Writes 16 pixels of 8-bit channels (values already <= 4095; bytes saturate at 255).
+template <int DstBpp>
+VIDLYN_AVX2_INLINE void Store8(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+    const __m128i ch[3] = {_mm_packus_epi16(_mm256_castsi256_si128(b), _mm256_extracti128_si256(b, 1)),
+                           _mm_packus_epi16(_mm256_castsi256_si128(g), _mm256_extracti128_si256(g, 1)),
+                           _mm_packus_epi16(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1))};
+    constexpr int kBlocks = DstBpp;  // 48 or 64 bytes
+    for (int k = 0; k < kBlocks; ++k) {
+        __m128i out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(ch[0], Control<DstBpp, 1>(k, 0)),
+                                                _mm_shuffle_epi8(ch[1], Control<DstBpp, 1>(k, 1))),
+                                   _mm_shuffle_epi8(ch[2], Control<DstBpp, 1>(k, 2)));
+        __m128i* p = reinterpret_cast<__m128i*>(d + 16 * k);
+        if constexpr (DstBpp == 4) {  // the fourth byte stays as it is
+            out = _mm_or_si128(out, _mm_and_si128(_mm_loadu_si128(p), _mm_set1_epi32(static_cast<int>(0xFF000000u))));
+        }
+        _mm_storeu_si128(p, out);
+    }
+}
+
+// Writes 16 pixels of 16-bit channels (values <= 1023), 8 pixels per half.
+template <int DstBpp>
+VIDLYN_AVX2_INLINE void Store16(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+    constexpr int kBlocks = DstBpp / 2;  // per 8 pixels: 48 or 64 bytes
+    for (int half = 0; half < 2; ++half) {
+        const __m128i ch[3] = {half ? _mm256_extracti128_si256(b, 1) : _mm256_castsi256_si128(b),
+                               half ? _mm256_extracti128_si256(g, 1) : _mm256_castsi256_si128(g),
+                               half ? _mm256_extracti128_si256(r, 1) : _mm256_castsi256_si128(r)};
+        for (int k = 0; k < kBlocks; ++k) {
+            __m128i out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(ch[0], Control<DstBpp, 2>(k, 0)),
+                                                    _mm_shuffle_epi8(ch[1], Control<DstBpp, 2>(k, 1))),
+                                       _mm_shuffle_epi8(ch[2], Control<DstBpp, 2>(k, 2)));
+            __m128i* p = reinterpret_cast<__m128i*>(d + 8 * DstBpp * half + 16 * k);
+            if constexpr (DstBpp == 8) {  // the fourth sample stays as it is
+                out = _mm_or_si128(out, _mm_and_si128(_mm_loadu_si128(p),
+                                                      _mm_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull))));
+            }
+            _mm_storeu_si128(p, out);
+        }
+    }
+}
+
+// True when every sample of columns x - 2 .. x + 16 of the four rows is at most 4095.
+VIDLYN_AVX2_INLINE bool Narrow16(const uint8_t* const* rows, int x) {
+    __m256i any = _mm256_setzero_si256();
+    for (int i = 0; i < 4; ++i)
+        any = _mm256_or_si256(any, _mm256_or_si256(Load<2>(rows[i], x - 2), Load<2>(rows[i], x + 1)));
+    return _mm256_testz_si256(any, _mm256_set1_epi16(static_cast<short>(0xF000)));
+}
+
+template <int InBytes, int DstBpp, bool BlueTop, bool BlueRight>
+VIDLYN_AVX2 int Row(const DemosaicRowJob& j) {
+    const uint8_t* above2 = j.rows[0];
+    const uint8_t* above = j.rows[1];
+    const uint8_t* row = j.rows[2];
+    const uint8_t* below = j.rows[3];
+    // Sites in the block's upper row (y - 1) pair with row y + 1, in its lower row (y) with y - 2.
+    const uint8_t* blueSite = BlueTop ? above : row;
+    const uint8_t* bluePartner = BlueTop ? below : above2;
+    const uint8_t* redSite = BlueTop ? row : above;
+    const uint8_t* redPartner = BlueTop ? above2 : below;
+    constexpr bool kGreenTopRight = BlueTop != BlueRight;
+    const __m256i kb = _mm256_set1_epi16(static_cast<short>(j.kb << 5));  // mulhi by k << 5 = (s * k) >> 11
+    const __m256i kr = _mm256_set1_epi16(static_cast<short>(j.kr << 5));
+    const int last = j.width - 3;
+    int x = 2;
+    for (; x + 15 <= last; x += 16) {
+        if constexpr (InBytes == 2) {
+            if (!Narrow16(j.rows, x)) break;
+        }
+        __m256i b = _mm256_mulhi_epu16(ColourSum<InBytes, BlueRight>(blueSite, bluePartner, x), kb);
+        __m256i r = _mm256_mulhi_epu16(ColourSum<InBytes, !BlueRight>(redSite, redPartner, x), kr);
+        const __m256i greenTop = Sel<kGreenTopRight>(Load<InBytes>(above, x), Load<InBytes>(above, x - 1));
+        const __m256i greenBottom = Sel<kGreenTopRight>(Load<InBytes>(row, x - 1), Load<InBytes>(row, x));
+        __m256i g = _mm256_srli_epi16(_mm256_add_epi16(greenTop, greenBottom), 1);
+        if constexpr (InBytes == 1) {
+            Store8<DstBpp>(j.dst + x * DstBpp, b, g, r);
+        } else {
+            Store16<DstBpp>(j.dst + x * DstBpp, Clip10(b), Clip10(g), Clip10(r));
+        }
+    }
+    return x;
+}
+
+template <int InBytes, int DstBpp>
+int RowOf(const DemosaicRowJob& j) {
+    if (j.blueTop) return j.blueRight ? Row<InBytes, DstBpp, true, true>(j) : Row<InBytes, DstBpp, true, false>(j);
+    return j.blueRight ? Row<InBytes, DstBpp, false, true>(j) : Row<InBytes, DstBpp, false, false>(j);
+}
+
+}  // namespace
+
+int DemosaicRow8Avx2(const DemosaicRowJob& j) { return j.dstBpp == 4 ? RowOf<1, 4>(j) : RowOf<1, 3>(j); }
+int DemosaicRow16Avx2(const DemosaicRowJob& j) { return j.dstBpp == 8 ? RowOf<2, 8>(j) : RowOf<2, 6>(j); }
+
+}  // namespace pixel

@@ -1,0 +1,33 @@
+// Vector versions of the interior Bayer interpolation, one output row at a
+// time. They give exactly the bytes of the scalar kernel (DemosaicKernels.cpp)
+// and are called only for the cases they cover: blue and red factors below
+// 2048 (every gain a user can set) and 3/4-byte (8-bit) or 6/8-byte (16-bit)
+// output pixels.
+#pragma once
+#include <cstdint>
+
+namespace pixel {
+
+// One interior output row y of the picture: the four source rows y - 2 .. y + 1
+// (each at column 0), the output row (at column 0), the picture width, and
+// where the colours of the 2 x 2 block left and above of an even column x lie.
+struct DemosaicRowJob {
+    const uint8_t* rows[4];
+    uint8_t* dst;
+    int width;
+    int dstBpp;
+    bool blueTop;     // blue in row y - 1 (red in row y), else the reverse
+    bool blueRight;   // for even x: blue in column x (red in x - 1), else the reverse
+    uint32_t kb, kr;  // factors, below 2048
+};
+
+// Each computes the pixels x = 2, 3, ... while a whole vector fits and returns
+// the first x it did not compute (an even number; 2 when none).
+int DemosaicRow8Sse2(const DemosaicRowJob& job);
+int DemosaicRow8Avx2(const DemosaicRowJob& job);
+// 16-bit samples: a vector holding a sample above 4095 is left to the caller
+// (returned as not computed), as the 16-bit sums would not hold it.
+int DemosaicRow16Sse2(const DemosaicRowJob& job);
+int DemosaicRow16Avx2(const DemosaicRowJob& job);
+
+}  // namespace pixel

@@ -1,0 +1,24 @@
+// Splitting a frame into bands of rows that run side by side on the
+// processor's cores. Each band is a disjoint range of output rows and every
+// row is computed exactly as in one pass, so the bytes never depend on the
+// number of bands. The helper threads live only for one call: nothing is left
+// running between frames or when the library is unloaded.
+#pragma once
+#include <functional>
+
+namespace pixel {
+
+// How many bands a frame is split into at most: the number of cores, lowered
+// by the ceiling below.
+int StripeLimit();
+
+// Lowers (or restores, with 0) the number of bands, for tests and benchmarks;
+// 1 runs every kernel on the calling thread alone.
+void SetStripeCeiling(int bands);
+
+// Runs band(first, end) over rows [0, rows) in up to StripeLimit() bands of
+// at least minRows rows each; the calling thread takes the first band. When a
+// helper thread cannot be started its band runs on the calling thread.
+void ForEachStripe(int rows, int minRows, const std::function<void(int first, int end)>& band);
+
+}  // namespace pixel

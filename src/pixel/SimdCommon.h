@@ -1,0 +1,31 @@
+// Shared helpers of the vector kernels: the attribute that compiles one
+// function for AVX2 while the rest of the library stays SSE2, and the byte
+// shuffle tables, built from a rule rather than typed in.
+#pragma once
+#include <array>
+#include <cstdint>
+
+// A function compiled for AVX2; only ever called after ActiveSimdLevel()
+// reported AVX2.
+#define VIDLYN_AVX2 __attribute__((target("avx2")))
+#define VIDLYN_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+namespace pixel::simd {
+
+// Shuffle control for one 16-byte block `block` of an interleaved output row:
+// byte j is taken from byte source(global byte) of channel `channel`, or zeroed
+// (0x80) when it belongs to another channel. `pixelBytes` is the size of an
+// output pixel, `sampleBytes` of one channel sample; a channel beyond the
+// third (the untouched fourth byte or sample) is never taken.
+constexpr std::array<uint8_t, 16> InterleaveControl(int pixelBytes, int sampleBytes, int block, int channel) {
+    std::array<uint8_t, 16> c{};
+    for (int j = 0; j < 16; ++j) {
+        const int g = 16 * block + j;
+        const int pixel = g / pixelBytes, within = g % pixelBytes;
+        const int ch = within / sampleBytes, byte = within % sampleBytes;
+        c[j] = (ch == channel) ? static_cast<uint8_t>(pixel * sampleBytes + byte) : uint8_t{0x80};
+    }
+    return c;
+}
+
+}  // namespace pixel::simd

@@ -1,0 +1,22 @@
+// Which vector instructions the fast kernels use. Every x64 processor has
+// SSE2; AVX2 is used when the processor and the operating system support it.
+// The choice is made once, on first use; the scalar kernels stay as the
+// reference every fast path must match byte for byte.
+#pragma once
+
+namespace pixel {
+
+enum class SimdLevel : int { Scalar = 0, Sse2 = 1, Avx2 = 2 };
+
+// What this processor offers (probed once).
+SimdLevel DetectedSimdLevel();
+
+// What the kernels use: the detected level, lowered by the ceiling.
+SimdLevel ActiveSimdLevel();
+
+// Lowers (or restores) the level the kernels may use, for tests and
+// benchmarks that compare the paths on one machine. Never raises it above the
+// detected level.
+void SetSimdCeiling(SimdLevel ceiling);
+
+}  // namespace pixel

@@ -1,0 +1,2 @@
+// The fast kernels against the straight ones, natively under the sanitizers.
+#include "FastPathCases.h"
