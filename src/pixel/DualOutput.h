@@ -8,3 +8,6 @@
 // `rows` rows; src and dst must not overlap. A subsampled frame (divisor d)
 // uses the same layout with halfWidth = (4896 / d) / 2 and rows = 3264 / d.
 void ReorderDualOutput(uint8_t* dst, const uint8_t* src, int halfWidth, int rows);
+
+// The straight byte-by-byte version: the reference the vector rows match.
+void ReorderDualOutputReference(uint8_t* dst, const uint8_t* src, int halfWidth, int rows);

@@ -9,7 +9,10 @@
 #include <mutex>
 #include <vector>
 
+#include "pixel/FilterSimd.h"
 #include "pixel/KernelRows.h"
+#include "pixel/RowStripes.h"
+#include "pixel/SimdLevel.h"
 
 using pixel::Load16;
 using pixel::Store16;
@@ -41,8 +44,8 @@ void BuildGammaTable(uint16_t* table, int maxValue, int gamma) {
 
 void BuildContrastTable(uint16_t* table, int maxValue, int64_t contrast) {
     // 64-bit and double arithmetic: the contrast curve stays exact for every
-    // setting, also one far outside the dialog's range (damaged stored settings). The slope is needed only for c <= v <= M - c,
-    // which leaves H - c >= 1 / 2 there.
+    // setting, also one far outside the dialog's range (damaged stored settings). The slope is needed only for c <= v
+    // <= M - c, which leaves H - c >= 1 / 2 there.
     const int64_t half = (maxValue + 1) / 2;                                        // H: 128 or 512
     const int64_t c = std::clamp<int64_t>(contrast, INT64_MIN / 4, INT64_MAX / 4);  // M - c cannot overflow
     for (int v = 0; v <= maxValue; ++v) {
@@ -78,8 +81,9 @@ void BuildSharpnessTable(int16_t* table, int maxValue, int sharpness) {
 
 // ---- lookup kernel (gamma, contrast, brightness) ----------------------------
 
-int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
+int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
+                              uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                              intptr_t) {
     const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
     const int bpp = srcBpp;
     const int channels = (bpp == 1 || bpp == 2) ? 1 : 3;
@@ -98,6 +102,33 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
                                  });
     }
     return 1;
+}
+
+int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const int bpp = srcBpp;
+    if (pixel::ActiveSimdLevel() != pixel::SimdLevel::Avx2 || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4))
+        return KernelApplyTableReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
+                                         word2);
+    const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
+    uint8_t bytes[256];
+    for (int i = 0; i < 256; ++i) bytes[i] = static_cast<uint8_t>(table[i]);
+    const pixel::ByteTableSteps steps = pixel::MakeByteTableSteps(bytes);
+    const int rows = r->bottom - r->top;
+    pixel::ForEachStripe(rows, 64, [&](int first, int end) {
+        const PixRect band{r->left, r->top + first, r->right, r->top + end};
+        pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) {
+                                     const int n = m * bpp;
+                                     for (int i = pixel::ApplyByteTableRowAvx2(d, s, n, bpp == 4, steps); i < n; ++i)
+                                         if (bpp != 4 || i % 4 != 3) d[i] = bytes[s[i]];
+                                 });
+    });
+    return 1;
+}
+
+void ComposeTables(uint16_t* first, const uint16_t* then, int maxValue) {
+    for (int v = 0; v <= maxValue; ++v) first[v] = then[std::min<int>(first[v], maxValue)];
 }
 
 // ---- sharpness ----------------------------------------------------------------
@@ -147,8 +178,8 @@ void Sharpen(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int
 
 }  // namespace
 
-int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                    uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
+int KernelSharpnessReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
+                             uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
     const int16_t* diff = reinterpret_cast<const int16_t*>(word1);
     switch (srcBpp) {
         case 1:
@@ -168,6 +199,75 @@ int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstC
         default:
             break;
     }
+    return 1;
+}
+
+namespace {
+
+// The sharpness a difference table was built for, when it is exactly
+// BuildSharpnessTable's table for a setting the vector rows cover (|s| up to
+// 256 for 8-bit samples, 64 for 10-bit ones, which keeps |s d| below 2^16).
+bool VectorSharpness(const int16_t* diff, int maxValue, int& sharpness) {
+    const int s = diff[maxValue + 10];  // entry d = 10 is s itself
+    if (s < -(maxValue == kFilterMax8 ? 256 : 64) || s > (maxValue == kFilterMax8 ? 256 : 64)) return false;
+    for (int d = -maxValue; d <= maxValue; ++d)
+        if (diff[d + maxValue] != s * d / 10) return false;
+    sharpness = s;
+    return true;
+}
+
+}  // namespace
+
+int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                    uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const int16_t* diff = reinterpret_cast<const int16_t*>(word1);
+    const auto level = pixel::ActiveSimdLevel();
+    const int bpp = srcBpp;
+    const bool wide = bpp == 2 || bpp == 6 || bpp == 8;
+    const int maxValue = wide ? kFilterMax10 : kFilterMax8;
+    const int w = r->right - r->left, h = r->bottom - r->top;
+    int sharpness = 0;
+    if (level == pixel::SimdLevel::Scalar || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4 && !wide) || w < 5 ||
+        h < 5 || !VectorSharpness(diff, maxValue, sharpness))
+        return KernelSharpnessReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
+                                        word2);
+    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2 : pixel::SharpenRowSse2;
+    const int sampleBytes = wide ? 2 : 1;
+    const int tap = bpp / sampleBytes;  // samples per pixel
+    const int channels = tap == 1 ? 1 : 3;
+    const uint8_t* s0 = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
+    uint8_t* d0 = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
+    // Rows read only the copy, so bands of output rows run side by side.
+    pixel::ForEachStripe(h - 4, 64, [&](int first, int end) {
+        for (int y = 2 + first; y < 2 + end; ++y) {
+            pixel::SharpenRowJob job;
+            for (int i = 0; i < 4; ++i) job.rows[i] = s0 + static_cast<ptrdiff_t>(y - 2 + i) * srcStride;
+            job.dst = d0 + static_cast<ptrdiff_t>(y) * dstStride;
+            job.begin = 2 * tap;
+            job.end = (w - 2) * tap;
+            job.tap = tap;
+            job.wide = wide;
+            job.keepFourth = tap == 4;
+            job.sharpness = sharpness;
+            // The vectors' tail, sample by sample with the table.
+            for (int p = row(job); p < job.end; ++p) {
+                if (p % tap >= channels) continue;
+                const auto sample = [&](const uint8_t* rowStart, int q) {
+                    return wide ? std::min<int>(Load16(rowStart + 2 * q), kFilterMax10) : rowStart[q];
+                };
+                int box = 0;
+                for (int i = 0; i < 4; ++i)
+                    for (int k = -2; k <= 1; ++k) box += sample(job.rows[i], p + k * tap);
+                const int v = sample(job.rows[2], p);
+                const int out = std::clamp(v + diff[v - (box >> 4) + maxValue], 0, maxValue);
+                if (wide) {
+                    Store16(job.dst + 2 * p, static_cast<uint16_t>(out));
+                } else {
+                    job.dst[p] = static_cast<uint8_t>(out);
+                }
+            }
+        }
+    });
     return 1;
 }
 
@@ -271,8 +371,9 @@ void HueSaturationPixel(uint8_t& blue, uint8_t& green, uint8_t& red, int hue, in
     blue = static_cast<uint8_t>(b), green = static_cast<uint8_t>(g), red = static_cast<uint8_t>(r);
 }
 
-int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                        uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
+int KernelHueSaturationReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
+                                 uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                 intptr_t) {
     const auto* params = reinterpret_cast<const HueSatParams*>(word1);
     const auto chroma = ChromaSnapshot(params->saturation);
     const int rot = HueRotation(params->hue);
@@ -300,5 +401,35 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
                                      }
                                  });
     }
+    return 1;
+}
+
+int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                        uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const auto* params = reinterpret_cast<const HueSatParams*>(word1);
+    const int saturation = params->saturation;
+    if (pixel::ActiveSimdLevel() != pixel::SimdLevel::Avx2 || (srcBpp != 3 && srcBpp != 4) || dstBpp != srcBpp ||
+        saturation < -256 || saturation > 256)
+        return KernelHueSaturationReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
+                                            word2);
+    ChromaSnapshot(saturation);  // the shared table follows the last saturation run, as on the straight path
+    const int rot = HueRotation(params->hue);
+    const int rows = r->bottom - r->top;
+    pixel::ForEachStripe(rows, 32, [&](int first, int end) {
+        const PixRect band{r->left, r->top + first, r->right, r->top + end};
+        const auto chroma = ChromaSnapshot(saturation);
+        pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) {
+                                     const int done = pixel::HueSaturationRowAvx2(d, s, m, srcBpp, saturation, rot);
+                                     d += done * dstBpp, s += done * srcBpp;
+                                     for (int x = done; x < m; ++x, d += dstBpp, s += srcBpp) {
+                                         int b = s[0], g = s[1], red = s[2];
+                                         Hexcone(b, g, red, rot, chroma);
+                                         d[0] = static_cast<uint8_t>(b);
+                                         d[1] = static_cast<uint8_t>(g);
+                                         d[2] = static_cast<uint8_t>(red);
+                                     }
+                                 });
+    });
     return 1;
 }

@@ -35,6 +35,17 @@ void BuildSharpnessTable(int16_t* table, int maxValue, int sharpness);
 int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow, uint16_t dstBpp,
                      uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2);
 
+// The straight lookup loop: the reference of the vector path above.
+int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                              uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                              intptr_t word2);
+
+// Two lookup filters in one pass: first[v] becomes then[first[v]], so that
+// one KernelApplyTable run gives the bytes of running `first`, then `then`.
+// Consecutive gamma, contrast and brightness runs fold into one table this
+// way; sharpness and hue/saturation are not per-sample tables and end a run.
+void ComposeTables(uint16_t* first, const uint16_t* then, int maxValue);
+
 // Sharpness: src is the copy taken before the filter, dst the output buffer
 // of the same format (must not be src). For 2 <= x <= w-3, 2 <= y <= h-3 and
 // each channel: b = (sum of the 4x4 copy samples x-2..x+1, y-2..y+1) >> 4,
@@ -61,6 +72,15 @@ struct HueSatParams {
 // run works on its own snapshot. word1 = pointer to a HueSatParams.
 int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                         uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2);
+
+// The straight versions of the sharpness and hue/saturation kernels: the
+// reference their vector paths match byte for byte.
+int KernelSharpnessReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                             uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                             intptr_t word2);
+int KernelHueSaturationReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                 uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                 intptr_t word2);
 
 // The hexcone transform of one 8-bit pixel (blue, green, red in place), for
 // the given hue and saturation; rebuilds the shared chroma table when needed.

@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "pixel/KernelRows.h"
 #include "pixel/Bayer.h"
+#include "pixel/FilterSimd.h"
+#include "pixel/KernelRows.h"
+#include "pixel/RowStripes.h"
+#include "pixel/SimdLevel.h"
 
 namespace {
 
@@ -90,8 +93,8 @@ void MeasureGrayGains(const uint8_t* bits, int width, int height, int stride, Gr
     ratio(BayerClass::Red, params->gainB);
 }
 
-int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                        uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
+int KernelGrayFromColorReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
+                                 uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
                              [&](uint8_t* d, const uint8_t* s, int m) {
                                  for (int x = 0; x < m; ++x, d += dstBpp, s += srcBpp) {
@@ -99,5 +102,25 @@ int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
                                      d[0] = static_cast<uint8_t>(std::min(gray, 255));
                                  }
                              });
+    return 1;
+}
+
+int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                        uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    if (pixel::ActiveSimdLevel() != pixel::SimdLevel::Avx2 || dstBpp != 1 || (srcBpp != 3 && srcBpp != 4))
+        return KernelGrayFromColorReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
+                                            word2);
+    const int rows = r->bottom - r->top;
+    pixel::ForEachStripe(rows, 64, [&](int first, int end) {
+        const PixRect band{r->left, r->top + first, r->right, r->top + end};
+        pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) {
+                                     const int done = pixel::GrayFromColorRowAvx2(d, s, m, srcBpp);
+                                     for (int x = done; x < m; ++x) {
+                                         const uint8_t* p = s + x * srcBpp;
+                                         d[x] = static_cast<uint8_t>((59 * p[1] + 30 * p[2] + 11 * p[0]) / 100);
+                                     }
+                                 });
+    });
     return 1;
 }

@@ -37,3 +37,7 @@ void MeasureGrayGains(const uint8_t* bits, int width, int height, int stride, Gr
 // Gray from colour, 24/32 -> 8 bits: (59 g + 30 r + 11 b) / 100.
 int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                         uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2);
+// The straight gray-from-colour loop: the reference of its vector path.
+int KernelGrayFromColorReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                 uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                 intptr_t word2);

@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "pixel/KernelRows.h"
+#include "pixel/PlacementSimd.h"
+#include "pixel/RowStripes.h"
+#include "pixel/SimdLevel.h"
 
 bool CropFrame(uint8_t* dst, size_t dstSize, int dstStride, const uint8_t* src, size_t srcSize, int frameW, int frameH,
                int startX, int startY, int width, int height, int bytesPerPixel) {
@@ -57,8 +60,8 @@ int KernelSpreadRows(uint8_t* dst, const uint8_t* src, const PixRect* r, int, in
     return 1;
 }
 
-int KernelWidenPacked8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int, int, uint16_t, uint16_t,
-                           int dstStride, int, intptr_t, intptr_t) {
+int KernelWidenPacked8To16Reference(uint8_t* dst, const uint8_t* src, const PixRect* r, int, int, uint16_t, uint16_t,
+                                    int dstStride, int, intptr_t, intptr_t) {
     const int w = r->right - r->left, h = r->bottom - r->top;
     if (w <= 0 || h <= 0) return 1;
     // Last row and last pixel first: each 16-bit sample lands at or behind the
@@ -74,8 +77,23 @@ int KernelWidenPacked8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, i
     return 1;
 }
 
-int KernelWiden8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
+int KernelWidenPacked8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                           uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const int w = r->right - r->left, h = r->bottom - r->top;
+    const auto level = pixel::ActiveSimdLevel();
+    if (w <= 0 || h <= 0 || level == pixel::SimdLevel::Scalar)
+        return KernelWidenPacked8To16Reference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
+                                               word2);
+    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
+    // In place the rows go last first, on one thread: a band's rows would be
+    // overwritten by the band below before they are read.
+    for (int y = h - 1; y >= 0; --y)
+        row(dst + static_cast<ptrdiff_t>(y) * dstStride, src + static_cast<ptrdiff_t>(y) * w, w);
+    return 1;
+}
+
+int KernelWiden8To16Reference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
+                              uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
                              [&](uint8_t* d, const uint8_t* s, int m) {
                                  for (int x = 0; x < m; ++x, d += dstBpp, s += srcBpp)
@@ -84,8 +102,20 @@ int KernelWiden8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
     return 1;
 }
 
-int KernelMirrorH(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                  uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
+int KernelWiden8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const auto level = pixel::ActiveSimdLevel();
+    if (level == pixel::SimdLevel::Scalar || dstBpp != 2 || srcBpp != 1)
+        return KernelWiden8To16Reference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
+                                         word2);
+    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
+    pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
+                             [&](uint8_t* d, const uint8_t* s, int m) { row(d, s, m); });
+    return 1;
+}
+
+int KernelMirrorHReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                           uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
     const int bpp = dstBpp;
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
                              [&](uint8_t* d, const uint8_t* s, int m) {
@@ -96,6 +126,23 @@ int KernelMirrorH(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol
                                      for (int i = 0; i < m; ++i) std::memcpy(d + i * bpp, s + (m - 1 - i) * bpp, bpp);
                                  }
                              });
+    return 1;
+}
+
+int KernelMirrorH(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                  uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const auto level = pixel::ActiveSimdLevel();
+    if (level == pixel::SimdLevel::Scalar || (dstBpp != 1 && dstBpp != 2) || srcBpp != dstBpp)
+        return KernelMirrorHReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
+    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::MirrorRowAvx2 : pixel::MirrorRowSse2;
+    const int rows = r->bottom - r->top, pixels = r->right - r->left;
+    if (rows <= 0 || pixels <= 0) return 1;
+    // Rows are independent (in place each row only with itself): bands of rows side by side.
+    pixel::ForEachStripe(rows, 64, [&](int first, int end) {
+        const PixRect band{r->left, r->top + first, r->right, r->top + end};
+        pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
+                                 [&](uint8_t* d, const uint8_t* s, int m) { row(d, s, m, dstBpp); });
+    });
     return 1;
 }
 

@@ -37,6 +37,18 @@ int KernelWiden8To16(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, i
 // In place (dst == src) or into another buffer of the same format.
 int KernelMirrorH(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow, uint16_t dstBpp,
                   uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2);
+// The straight versions of the widening and the horizontal mirror: the
+// reference their vector rows match byte for byte.
+int KernelWidenPacked8To16Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                    uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                    intptr_t word2);
+int KernelWiden8To16Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                              uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                              intptr_t word2);
+int KernelMirrorHReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                           uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                           intptr_t word2);
+
 // Vertical mirror: row i and row h - 1 - i exchanged. In place (dst == src) or
 // into another buffer of the same format.
 int KernelMirrorV(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow, uint16_t dstBpp,

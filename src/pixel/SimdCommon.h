@@ -28,4 +28,16 @@ constexpr std::array<uint8_t, 16> InterleaveControl(int pixelBytes, int sampleBy
     return c;
 }
 
+// Shuffle control that gathers byte `channel` of 16 pixels of `pixelBytes`
+// bytes from input block `block` (16 bytes) into bytes 0..15, 0x80 where the
+// byte lies in another block.
+constexpr std::array<uint8_t, 16> DeinterleaveControl(int pixelBytes, int block, int channel) {
+    std::array<uint8_t, 16> c{};
+    for (int j = 0; j < 16; ++j) {
+        const int g = pixelBytes * j + channel - 16 * block;
+        c[j] = (g >= 0 && g < 16) ? static_cast<uint8_t>(g) : uint8_t{0x80};
+    }
+    return c;
+}
+
 }  // namespace pixel::simd

@@ -12,6 +12,10 @@
 
 #include "PixelTestUtil.h"
 #include "pixel/DemosaicKernels.h"
+#include "pixel/DualOutput.h"
+#include "pixel/FilterKernels.h"
+#include "pixel/GrayKernels.h"
+#include "pixel/PlacementKernels.h"
 #include "pixel/RowStripes.h"
 #include "pixel/SimdLevel.h"
 
@@ -106,6 +110,224 @@ TEST(FastPaths, Demosaic16KeepsSamplesAboveTenBitsExact) {
                 CompareDemosaic(all, 8, false, p, path + ", all up to " + std::to_string(maxValue));
             }
         }
+    });
+}
+
+// ---- adjustment filters -----------------------------------------------------------
+
+TEST(FastPaths, SharpnessMatchesTheStraightKernelForEveryFormatAndSetting) {
+    // Settings inside and beyond the vector range (256 for 8-bit, 64 for 10-bit
+    // samples), negative ones from damaged settings, and 16-bit samples above 1023.
+    const int settings[] = {1, 12, 30, -7, 64, 65, 256, 257, 100000};
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {1, 2, 3, 4, 6, 8})
+            for (const bool tight : {false, true})
+                for (const int w : Widths())
+                    for (const int h : {1, 5, 6, 9, 140}) {
+                        if (h == 140 && w % 3 != 0) continue;  // bands: a few widths suffice
+                        const std::string where = Where(path, w, h, tight) + ", bpp " + std::to_string(bpp);
+                        Image copy(w, h, bpp, tight);
+                        testutil::FillRandom(copy, static_cast<uint32_t>(w * 31 + h * 7 + bpp));
+                        if (bpp == 2 || bpp == 6 || bpp == 8) {
+                            testutil::FillRandom16(copy, static_cast<uint32_t>(w + h), 1023);
+                            copy.set16(w / 2, h / 2, 4000);  // above 10 bits: read as 1023
+                        }
+                        for (const int sharpness : settings) {
+                            const int maxValue = FilterMaxValue(bpp);
+                            std::vector<int16_t> diff(2 * maxValue + 1);
+                            BuildSharpnessTable(diff.data(), maxValue, sharpness);
+                            Image fast(w, h, bpp, tight);
+                            testutil::FillRandom(fast, 9);
+                            Image straight = fast;
+                            const auto table = reinterpret_cast<intptr_t>(diff.data());
+                            testutil::RunWhole(KernelSharpness, fast, copy, table);
+                            testutil::RunWhole(KernelSharpnessReference, straight, copy, table);
+                            ASSERT_EQ(fast.bytes, straight.bytes) << where << ", sharpness " << sharpness;
+                        }
+                    }
+    });
+}
+
+TEST(FastPaths, HueSaturationMatchesTheStraightKernelForEveryHueAndSaturation) {
+    const int hues[] = {0, 1, 40, 128, 255, 256, -1, 360};
+    const int saturations[] = {0, 30, -255, 255, -256, 256, 257, -300};
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {3, 4})
+            for (const int w : {1, 15, 16, 17, 33, 50})
+                for (const int h : {1, 3, 70}) {
+                    Image src(w, h, bpp);
+                    testutil::FillRandom(src, static_cast<uint32_t>(w * 5 + h + bpp));
+                    // Gray, black, white and saturated pixels besides the random ones.
+                    const uint8_t corners[][3] = {{0, 0, 0}, {255, 255, 255}, {7, 7, 7}, {255, 0, 0}, {0, 255, 255}};
+                    for (int i = 0; i < 5 && i < w; ++i)
+                        for (int c = 0; c < 3; ++c) src.set8(i, 0, corners[i][c], c);
+                    for (const int hue : hues)
+                        for (const int saturation : saturations) {
+                            const HueSatParams p{hue, 0, saturation, 10};
+                            const auto params = reinterpret_cast<intptr_t>(&p);
+                            Image fast = src, straight = src;  // in place, as the session runs it
+                            testutil::RunInPlace(KernelHueSaturation, fast, params);
+                            testutil::RunInPlace(KernelHueSaturationReference, straight, params);
+                            ASSERT_EQ(fast.bytes, straight.bytes) << path << ", " << w << "x" << h << ", bpp " << bpp
+                                                                  << ", hue " << hue << ", saturation " << saturation;
+                            Image to(w, h, bpp), toStraight(w, h, bpp);
+                            testutil::FillRandom(to, 4);
+                            toStraight.bytes = to.bytes;
+                            testutil::RunWhole(KernelHueSaturation, to, src, params);
+                            testutil::RunWhole(KernelHueSaturationReference, toStraight, src, params);
+                            ASSERT_EQ(to.bytes, toStraight.bytes) << path << ", into another buffer, bpp " << bpp;
+                        }
+                }
+    });
+}
+
+// The lookup tables of the three table filters at settings across their
+// ranges and beyond, plus an arbitrary one.
+inline std::vector<std::vector<uint16_t>> Tables(int maxValue) {
+    std::vector<std::vector<uint16_t>> tables;
+    const auto add = [&](auto build) {
+        tables.emplace_back(maxValue + 1);
+        build(tables.back().data());
+    };
+    for (const int g : {0, 50, 140, 200}) add([&](uint16_t* t) { BuildGammaTable(t, maxValue, g); });
+    for (const int c : {-127, 64, 1000}) add([&](uint16_t* t) { BuildContrastTable(t, maxValue, c); });
+    for (const int b : {-255, 20, 255}) add([&](uint16_t* t) { BuildBrightnessTable(t, maxValue, b); });
+    std::mt19937 rng(1);
+    add([&](uint16_t* t) {
+        for (int v = 0; v <= maxValue; ++v) t[v] = static_cast<uint16_t>(rng() % (maxValue + 1));
+    });
+    return tables;
+}
+
+TEST(FastPaths, TableLookupMatchesTheStraightKernel) {
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {1, 3, 4, 6})
+            for (const bool tight : {false, true})
+                for (const int w : Widths())
+                    for (const int h : {1, 2, 70}) {
+                        Image src(w, h, bpp, tight);
+                        testutil::FillRandom(src, static_cast<uint32_t>(w * 13 + h + bpp));
+                        for (const auto& table : Tables(FilterMaxValue(bpp))) {
+                            const auto word = reinterpret_cast<intptr_t>(table.data());
+                            const std::string where = Where(path, w, h, tight) + ", bpp " + std::to_string(bpp);
+                            Image fast = src, straight = src;
+                            testutil::RunInPlace(KernelApplyTable, fast, word);
+                            testutil::RunInPlace(KernelApplyTableReference, straight, word);
+                            ASSERT_EQ(fast.bytes, straight.bytes) << where << ", in place";
+                            Image to(w, h, bpp, tight);
+                            testutil::FillRandom(to, 8);
+                            Image toStraight = to;
+                            testutil::RunWhole(KernelApplyTable, to, src, word);
+                            testutil::RunWhole(KernelApplyTableReference, toStraight, src, word);
+                            ASSERT_EQ(to.bytes, toStraight.bytes) << where;
+                        }
+                    }
+    });
+}
+
+TEST(FastPaths, ComposedTablesGiveTheBytesOfTheFiltersOneAfterAnother) {
+    for (const int bpp : {1, 3, 4, 2, 6, 8}) {
+        const int maxValue = FilterMaxValue(bpp);
+        Image src(37, 5, bpp);
+        testutil::FillRandom(src, static_cast<uint32_t>(bpp));  // 16-bit samples up to 65535: read as M
+        const auto tables = Tables(maxValue);
+        for (size_t i = 0; i < tables.size(); ++i) {
+            const auto& a = tables[i];
+            const auto& b = tables[(i + 3) % tables.size()];
+            const auto& c = tables[(i + 7) % tables.size()];
+            Image oneByOne = src, fused = src;
+            for (const auto* t : {&a, &b, &c})
+                testutil::RunInPlace(KernelApplyTableReference, oneByOne, reinterpret_cast<intptr_t>(t->data()));
+            std::vector<uint16_t> composed = a;
+            ComposeTables(composed.data(), b.data(), maxValue);
+            ComposeTables(composed.data(), c.data(), maxValue);
+            testutil::RunInPlace(KernelApplyTable, fused, reinterpret_cast<intptr_t>(composed.data()));
+            ASSERT_EQ(fused.bytes, oneByOne.bytes) << "bpp " << bpp << ", tables " << i;
+        }
+    }
+}
+
+TEST(FastPaths, GrayFromColorMatchesTheStraightKernel) {
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {3, 4})
+            for (const bool tight : {false, true})
+                for (const int w : Widths())
+                    for (const int h : {1, 3, 70}) {
+                        Image src(w, h, bpp, tight), fast(w, h, 1, tight);
+                        testutil::FillRandom(src, static_cast<uint32_t>(w + h * 3 + bpp));
+                        if (w >= 2) {
+                            for (int c = 0; c < 3; ++c) src.set8(0, 0, 255, c), src.set8(1, 0, 0, c);
+                        }
+                        testutil::FillRandom(fast, 2);
+                        Image straight = fast;
+                        testutil::RunWhole(KernelGrayFromColor, fast, src);
+                        testutil::RunWhole(KernelGrayFromColorReference, straight, src);
+                        ASSERT_EQ(fast.bytes, straight.bytes) << Where(path, w, h, tight) << ", bpp " << bpp;
+                    }
+    });
+}
+
+// ---- byte movers ----------------------------------------------------------------------
+
+TEST(FastPaths, ReorderingMovesTheSameBytes) {
+    ForEachPath([&](const std::string& path) {
+        for (const int half : {1, 7, 15, 16, 17, 31, 32, 33, 47, 64, 65, 100})
+            for (const int rows : {1, 3, 130}) {
+                Image src(2 * half, rows, 1, true), fast(2 * half, rows, 1, true);
+                testutil::FillRandom(src, static_cast<uint32_t>(half * 7 + rows));
+                testutil::FillRandom(fast, 3);
+                Image straight = fast;
+                ReorderDualOutput(fast.bits(), src.bits(), half, rows);
+                ReorderDualOutputReference(straight.bits(), src.bits(), half, rows);
+                ASSERT_EQ(fast.bytes, straight.bytes) << path << ", half width " << half << ", rows " << rows;
+            }
+    });
+}
+
+TEST(FastPaths, MirrorMovesTheSameBytesInPlaceAndBetweenBuffers) {
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {1, 2, 3})
+            for (const bool tight : {false, true})
+                for (const int w : Widths())
+                    for (const int h : {1, 2, 130}) {
+                        const std::string where = Where(path, w, h, tight) + ", bpp " + std::to_string(bpp);
+                        Image src(w, h, bpp, tight);
+                        testutil::FillRandom(src, static_cast<uint32_t>(w + 1000 * h + bpp));
+                        Image fast = src, straight = src;  // in place
+                        testutil::RunInPlace(KernelMirrorH, fast);
+                        testutil::RunInPlace(KernelMirrorHReference, straight);
+                        ASSERT_EQ(fast.bytes, straight.bytes) << where << ", in place";
+                        Image to(w, h, bpp, tight);  // into another buffer
+                        testutil::FillRandom(to, 11);
+                        Image toStraight = to;
+                        testutil::RunWhole(KernelMirrorH, to, src);
+                        testutil::RunWhole(KernelMirrorHReference, toStraight, src);
+                        ASSERT_EQ(to.bytes, toStraight.bytes) << where;
+                    }
+    });
+}
+
+TEST(FastPaths, WideningGivesTheSameSamplesInPlaceAndBetweenBuffers) {
+    ForEachPath([&](const std::string& path) {
+        for (const bool tight : {false, true})
+            for (const int w : Widths())
+                for (const int h : {1, 3, 70}) {
+                    const std::string where = Where(path, w, h, tight);
+                    // In place: the camera's bytes packed at the start of the 16-bit picture.
+                    Image fast(w, h, 2, tight);
+                    testutil::FillRandom(fast, static_cast<uint32_t>(w * 3 + h));
+                    Image straight = fast;
+                    testutil::RunInPlace(KernelWidenPacked8To16, fast);
+                    testutil::RunInPlace(KernelWidenPacked8To16Reference, straight);
+                    ASSERT_EQ(fast.bytes, straight.bytes) << where << ", in place";
+                    Image bytes(w, h, 1, tight), to(w, h, 2, tight);
+                    testutil::FillRandom(bytes, 5);
+                    testutil::FillRandom(to, 6);
+                    Image toStraight = to;
+                    testutil::RunWhole(KernelWiden8To16, to, bytes);
+                    testutil::RunWhole(KernelWiden8To16Reference, toStraight, bytes);
+                    ASSERT_EQ(to.bytes, toStraight.bytes) << where;
+                }
     });
 }
 

@@ -1,0 +1,50 @@
+// Vector rows of the adjustment filters. They give exactly the bytes of the
+// straight kernels in FilterKernels.cpp and cover the settings users can
+// make; the kernels fall back to the straight loops for everything else.
+#pragma once
+#include <cstdint>
+
+namespace pixel {
+
+// One output row of the unsharp mask over a stream of samples: 8-bit samples
+// (gray, or the bytes of 24/32-bit pixels) or 16-bit ones (read as at most
+// 1023). Taps are `tap` samples apart (the samples per pixel), so every
+// channel meets only its own kind. Computes positions begin, begin + 1, ...
+// while a whole vector fits below end and returns the first position left.
+// With keepFourth, every fourth sample (the pixel's fourth byte or sample)
+// keeps the output's value.
+struct SharpenRowJob {
+    const uint8_t* rows[4];  // copy rows y - 2 .. y + 1
+    uint8_t* dst;            // output row y
+    int begin, end;          // sample positions
+    int tap;
+    bool wide;
+    bool keepFourth;
+    int sharpness;  // |sharpness| <= 256 (8-bit) or <= 64 (16-bit)
+};
+
+int SharpenRowSse2(const SharpenRowJob& job);
+int SharpenRowAvx2(const SharpenRowJob& job);
+
+// Hue and saturation of `count` pixels of 3 or 4 bytes (8-bit channels), 16
+// at a time, for saturations -256..256 and a hue rotation 0..1529; returns
+// the number of pixels done (a multiple of 16). In place allowed.
+int HueSaturationRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
+
+// A 256-entry byte table as the differences of its 16-entry rows, per half
+// (entries 0..127 and 128..255): row k of a half XOR row k - 1.
+struct ByteTableSteps {
+    uint8_t steps[2][8][16];
+};
+ByteTableSteps MakeByteTableSteps(const uint8_t* table);
+
+// Every byte of `bytes` bytes through the table, 32 at a time; returns the
+// number of bytes done (a multiple of 32). With keepFourth every fourth byte
+// keeps the output's value. In place allowed.
+int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTableSteps& table);
+
+// Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 16
+// at a time; returns the number of pixels done (a multiple of 16).
+int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
+
+}  // namespace pixel

@@ -1,0 +1,164 @@
+// Vector rows of the reordering, mirror and widening kernels (SSE2; AVX2
+// where the processor has it).
+#include "pixel/PlacementSimd.h"
+
+#include <immintrin.h>
+
+#include <cstring>
+#include <utility>
+
+#include "pixel/SimdCommon.h"
+
+namespace pixel {
+
+namespace {
+
+// ---- SSE2 helpers ---------------------------------------------------------------
+
+// Bytes 15..0 of v in reverse order.
+inline __m128i ReverseBytes(__m128i v) {
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // swap the bytes of each word
+    v = _mm_shufflelo_epi16(v, 0x1B);
+    v = _mm_shufflehi_epi16(v, 0x1B);
+    return _mm_shuffle_epi32(v, 0x4E);
+}
+
+inline __m128i ReverseWords(__m128i v) {
+    v = _mm_shufflelo_epi16(v, 0x1B);
+    v = _mm_shufflehi_epi16(v, 0x1B);
+    return _mm_shuffle_epi32(v, 0x4E);
+}
+
+inline __m128i Load128(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store128(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// ---- AVX2 helpers ---------------------------------------------------------------
+
+VIDLYN_AVX2_INLINE __m256i Load256(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+VIDLYN_AVX2_INLINE void Store256(uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+
+template <int SampleBytes>
+VIDLYN_AVX2_INLINE __m256i Reverse256(__m256i v) {
+    const __m256i control = SampleBytes == 1 ? _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0,
+                                                                15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0)
+                                             : _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1,
+                                                                14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+    return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, control), 0x4E);
+}
+
+// The straight tail of a mirror: samples [i, j] of a row reversed in place.
+void SwapTail(uint8_t* row, int i, int j, int sampleBytes) {
+    for (; i < j; ++i, --j) {
+        for (int b = 0; b < sampleBytes; ++b) std::swap(row[i * sampleBytes + b], row[j * sampleBytes + b]);
+    }
+}
+
+}  // namespace
+
+// ---- reordering -------------------------------------------------------------------
+
+void ReorderRowSse2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
+    const __m128i low = _mm_set1_epi16(0x00FF);
+    int k = 0;
+    for (; k + 16 <= halfWidth; k += 16) {
+        const __m128i a = Load128(pairs + 2 * k), b = Load128(pairs + 2 * k + 16);
+        Store128(left + k, _mm_packus_epi16(_mm_and_si128(a, low), _mm_and_si128(b, low)));
+        const __m128i odd = _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8));
+        Store128(right - k - 15, ReverseBytes(odd));
+    }
+    for (; k < halfWidth; ++k) {
+        left[k] = pairs[2 * k];
+        *(right - k) = pairs[2 * k + 1];
+    }
+}
+
+VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
+    // Per 16 bytes: the eight first bytes in order, then the eight second bytes reversed.
+    const __m256i split = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 15, 13, 11, 9, 7, 5, 3, 1, 0, 2, 4, 6, 8, 10, 12,
+                                           14, 15, 13, 11, 9, 7, 5, 3, 1);
+    int k = 0;
+    for (; k + 32 <= halfWidth; k += 32) {
+        const __m256i a = _mm256_shuffle_epi8(Load256(pairs + 2 * k), split);
+        const __m256i b = _mm256_shuffle_epi8(Load256(pairs + 2 * k + 32), split);
+        // Quadwords: a = E0 O0' E1 O1', b = E2 O2' E3 O3' (O' reversed).
+        const __m256i ea = _mm256_permute4x64_epi64(a, 0x78);  // E0 E1 O1' O0'
+        const __m256i eb = _mm256_permute4x64_epi64(b, 0x78);  // E2 E3 O3' O2'
+        Store256(left + k, _mm256_permute2x128_si256(ea, eb, 0x20));
+        Store256(right - k - 31, _mm256_permute2x128_si256(ea, eb, 0x13));
+    }
+    ReorderRowSse2(left + k, right - k, pairs + 2 * k, halfWidth - k);
+}
+
+// ---- mirror --------------------------------------------------------------------------
+
+void MirrorRowSse2(uint8_t* dst, const uint8_t* src, int count, int sampleBytes) {
+    const int perVector = 16 / sampleBytes;
+    const auto reverse = [&](__m128i v) { return sampleBytes == 1 ? ReverseBytes(v) : ReverseWords(v); };
+    if (dst == src) {
+        int i = 0, j = count - 1;  // samples still to exchange: i .. j
+        for (; j - i + 1 >= 2 * perVector; i += perVector, j -= perVector) {
+            uint8_t* a = dst + i * sampleBytes;
+            uint8_t* b = dst + (j - perVector + 1) * sampleBytes;
+            const __m128i va = Load128(a), vb = Load128(b);
+            Store128(a, reverse(vb));
+            Store128(b, reverse(va));
+        }
+        SwapTail(dst, i, j, sampleBytes);
+        return;
+    }
+    int i = 0;
+    for (; i + perVector <= count; i += perVector)
+        Store128(dst + i * sampleBytes, reverse(Load128(src + (count - i - perVector) * sampleBytes)));
+    for (; i < count; ++i) std::memcpy(dst + i * sampleBytes, src + (count - 1 - i) * sampleBytes, sampleBytes);
+}
+
+VIDLYN_AVX2 void MirrorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int sampleBytes) {
+    const int perVector = 32 / sampleBytes;
+    if (dst == src) {
+        int i = 0, j = count - 1;
+        for (; j - i + 1 >= 2 * perVector; i += perVector, j -= perVector) {
+            uint8_t* a = dst + i * sampleBytes;
+            uint8_t* b = dst + (j - perVector + 1) * sampleBytes;
+            const __m256i va = Load256(a), vb = Load256(b);
+            Store256(a, sampleBytes == 1 ? Reverse256<1>(vb) : Reverse256<2>(vb));
+            Store256(b, sampleBytes == 1 ? Reverse256<1>(va) : Reverse256<2>(va));
+        }
+        SwapTail(dst, i, j, sampleBytes);
+        return;
+    }
+    int i = 0;
+    for (; i + perVector <= count; i += perVector) {
+        const __m256i v = Load256(src + (count - i - perVector) * sampleBytes);
+        Store256(dst + i * sampleBytes, sampleBytes == 1 ? Reverse256<1>(v) : Reverse256<2>(v));
+    }
+    for (; i < count; ++i) std::memcpy(dst + i * sampleBytes, src + (count - 1 - i) * sampleBytes, sampleBytes);
+}
+
+// ---- widening ------------------------------------------------------------------------
+
+void WidenRowSse2(uint8_t* dst, const uint8_t* src, int count) {
+    int x = count;
+    const __m128i zero = _mm_setzero_si128();
+    for (; x >= 16; x -= 16) {
+        const __m128i v = Load128(src + x - 16);  // read before the place is written
+        Store128(dst + 2 * (x - 16), _mm_slli_epi16(_mm_unpacklo_epi8(v, zero), 2));
+        Store128(dst + 2 * (x - 8), _mm_slli_epi16(_mm_unpackhi_epi8(v, zero), 2));
+    }
+    for (--x; x >= 0; --x) {
+        const uint16_t s = static_cast<uint16_t>(src[x] << 2);
+        std::memcpy(dst + 2 * x, &s, 2);
+    }
+}
+
+VIDLYN_AVX2 void WidenRowAvx2(uint8_t* dst, const uint8_t* src, int count) {
+    int x = count;
+    for (; x >= 32; x -= 32) {
+        const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x - 32));
+        const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x - 16));
+        Store256(dst + 2 * (x - 16), _mm256_slli_epi16(_mm256_cvtepu8_epi16(hi), 2));
+        Store256(dst + 2 * (x - 32), _mm256_slli_epi16(_mm256_cvtepu8_epi16(lo), 2));
+    }
+    WidenRowSse2(dst, src, x);
+}
+
+}  // namespace pixel

@@ -1,0 +1,120 @@
+// The unsharp mask by vectors of 16-bit lanes. Per sample: the 4 x 4 box sum
+// >> 4 is the blur, d = v - blur, and the table's trunc(s d / 10) is formed
+// as sign x ((|s| |d| x 52429) >> 19), exact for |s| |d| < 262144.
+#include <immintrin.h>
+
+#include "pixel/FilterSimd.h"
+#include "pixel/SimdCommon.h"
+
+namespace pixel {
+
+namespace {
+
+constexpr short kTenth = static_cast<short>(0xCCCD);  // 52429 = ceil(2^19 / 10)
+
+template <bool Wide>
+inline __m128i LoadSse2(const uint8_t* row, int p) {
+    if constexpr (Wide) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 2 * p));
+        return _mm_sub_epi16(v, _mm_subs_epu16(v, _mm_set1_epi16(1023)));  // min(v, 1023)
+    } else {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + p)), _mm_setzero_si128());
+    }
+}
+
+template <bool Wide, bool KeepFourth>
+int RowSse2(const SharpenRowJob& j) {
+    const int t = j.tap;
+    const __m128i s = _mm_set1_epi16(static_cast<short>(j.sharpness < 0 ? -j.sharpness : j.sharpness));
+    const __m128i sNegative = _mm_set1_epi16(j.sharpness < 0 ? -1 : 0);
+    const __m128i tenth = _mm_set1_epi16(kTenth);
+    // Lanes of the fourth sample of a pixel (positions start at a multiple of 4).
+    const __m128i fourth = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    const __m128i zero = _mm_setzero_si128();
+    int p = j.begin;
+    for (; p + 8 <= j.end; p += 8) {
+        __m128i box = zero;
+        for (int i = 0; i < 4; ++i)
+            for (int k = -2; k <= 1; ++k) box = _mm_add_epi16(box, LoadSse2<Wide>(j.rows[i], p + k * t));
+        const __m128i v = LoadSse2<Wide>(j.rows[2], p);
+        const __m128i d = _mm_sub_epi16(v, _mm_srli_epi16(box, 4));
+        const __m128i magnitude = _mm_max_epi16(d, _mm_sub_epi16(zero, d));
+        const __m128i q = _mm_srli_epi16(_mm_mulhi_epu16(_mm_mullo_epi16(magnitude, s), tenth), 3);
+        const __m128i negative = _mm_xor_si128(_mm_cmpgt_epi16(zero, d), sNegative);
+        const __m128i out = _mm_add_epi16(v, _mm_sub_epi16(_mm_xor_si128(q, negative), negative));
+        if constexpr (Wide) {
+            __m128i r = _mm_min_epi16(_mm_max_epi16(out, zero), _mm_set1_epi16(1023));
+            __m128i* o = reinterpret_cast<__m128i*>(j.dst + 2 * p);
+            if constexpr (KeepFourth)
+                r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, _mm_loadu_si128(o)));
+            _mm_storeu_si128(o, r);
+        } else {
+            __m128i r = _mm_packus_epi16(out, out);
+            __m128i* o = reinterpret_cast<__m128i*>(j.dst + p);
+            if constexpr (KeepFourth) {
+                const __m128i fourth8 = _mm_packs_epi16(fourth, fourth);
+                r = _mm_or_si128(_mm_andnot_si128(fourth8, r), _mm_and_si128(fourth8, _mm_loadl_epi64(o)));
+            }
+            _mm_storel_epi64(o, r);
+        }
+    }
+    return p;
+}
+
+template <bool Wide>
+VIDLYN_AVX2_INLINE __m256i LoadAvx2(const uint8_t* row, int p) {
+    if constexpr (Wide) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 2 * p));
+        return _mm256_min_epu16(v, _mm256_set1_epi16(1023));
+    } else {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + p)));
+    }
+}
+
+template <bool Wide, bool KeepFourth>
+VIDLYN_AVX2 int RowAvx2(const SharpenRowJob& j) {
+    const int t = j.tap;
+    const __m256i s = _mm256_set1_epi16(static_cast<short>(j.sharpness < 0 ? -j.sharpness : j.sharpness));
+    const __m256i sNegative = _mm256_set1_epi16(j.sharpness < 0 ? -1 : 0);
+    const __m256i tenth = _mm256_set1_epi16(kTenth);
+    const __m256i fourth = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
+    const __m256i zero = _mm256_setzero_si256();
+    int p = j.begin;
+    for (; p + 16 <= j.end; p += 16) {
+        __m256i box = zero;
+        for (int i = 0; i < 4; ++i)
+            for (int k = -2; k <= 1; ++k) box = _mm256_add_epi16(box, LoadAvx2<Wide>(j.rows[i], p + k * t));
+        const __m256i v = LoadAvx2<Wide>(j.rows[2], p);
+        const __m256i d = _mm256_sub_epi16(v, _mm256_srli_epi16(box, 4));
+        const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(_mm256_abs_epi16(d), s), tenth), 3);
+        const __m256i negative = _mm256_xor_si256(_mm256_cmpgt_epi16(zero, d), sNegative);
+        const __m256i out = _mm256_add_epi16(v, _mm256_sub_epi16(_mm256_xor_si256(q, negative), negative));
+        if constexpr (Wide) {
+            __m256i r = _mm256_min_epi16(_mm256_max_epi16(out, zero), _mm256_set1_epi16(1023));
+            __m256i* o = reinterpret_cast<__m256i*>(j.dst + 2 * p);
+            if constexpr (KeepFourth) r = _mm256_blendv_epi8(r, _mm256_loadu_si256(o), fourth);
+            _mm256_storeu_si256(o, r);
+        } else {
+            __m128i r = _mm_packus_epi16(_mm256_castsi256_si128(out), _mm256_extracti128_si256(out, 1));
+            __m128i* o = reinterpret_cast<__m128i*>(j.dst + p);
+            if constexpr (KeepFourth)
+                r = _mm_blendv_epi8(r, _mm_loadu_si128(o), _mm_set1_epi32(static_cast<int>(0xFF000000u)));
+            _mm_storeu_si128(o, r);
+        }
+    }
+    return p;
+}
+
+}  // namespace
+
+int SharpenRowSse2(const SharpenRowJob& j) {
+    if (j.wide) return j.keepFourth ? RowSse2<true, true>(j) : RowSse2<true, false>(j);
+    return j.keepFourth ? RowSse2<false, true>(j) : RowSse2<false, false>(j);
+}
+
+VIDLYN_AVX2 int SharpenRowAvx2(const SharpenRowJob& j) {
+    if (j.wide) return j.keepFourth ? RowAvx2<true, true>(j) : RowAvx2<true, false>(j);
+    return j.keepFourth ? RowAvx2<false, true>(j) : RowAvx2<false, false>(j);
+}
+
+}  // namespace pixel
