@@ -119,8 +119,115 @@ VIDLYN_AVX2_INLINE bool Narrow16(const uint8_t* const* rows, int x) {
     return _mm256_testz_si256(any, _mm256_set1_epi16(static_cast<short>(0xF000)));
 }
 
+// ---- 8-bit samples, 32 pixels per step ---------------------------------------------
+//
+// A 32-byte load of a row at an even x holds 16 column pairs: as 16-bit lanes,
+// the low bytes are the even columns x + 2k and the high bytes the odd columns
+// x + 2k + 1, already widened. The loads at x - 2 and x + 2 give the same
+// lanes one pair to the left and to the right. Even and odd output pixels are
+// computed in separate lanes and joined byte by byte at the end.
+
+VIDLYN_AVX2_INLINE __m256i Row8(const uint8_t* row, int x) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
+}
+VIDLYN_AVX2_INLINE __m256i EvenColumns(__m256i v) { return _mm256_and_si256(v, _mm256_set1_epi16(0x00FF)); }
+VIDLYN_AVX2_INLINE __m256i OddColumns(__m256i v) { return _mm256_srli_epi16(v, 8); }
+VIDLYN_AVX2_INLINE __m256i Times3(__m256i a) { return _mm256_add_epi16(_mm256_slli_epi16(a, 1), a); }
+
+// One colour's sums for the even output pixels (first) and the odd ones
+// (second), from its site row and partner row. OnEven: the colour's sites are
+// on even columns.
+template <bool OnEven>
+VIDLYN_AVX2_INLINE void PairSums(const uint8_t* site, const uint8_t* partner, int x, __m256i& even, __m256i& odd) {
+    if constexpr (OnEven) {
+        // Z(k) = 3 P(x + 2k, site) + P(x + 2k, partner); even pixel: 3 Z(k) + Z(k - 1), odd: 3 Z(k) + Z(k + 1).
+        const __m256i left = Times3Plus(EvenColumns(Row8(site, x - 2)), EvenColumns(Row8(partner, x - 2)));
+        const __m256i here = Times3Plus(EvenColumns(Row8(site, x)), EvenColumns(Row8(partner, x)));
+        const __m256i right = Times3Plus(EvenColumns(Row8(site, x + 2)), EvenColumns(Row8(partner, x + 2)));
+        const __m256i three = Times3(here);
+        even = _mm256_add_epi16(three, left);
+        odd = _mm256_add_epi16(three, right);
+    } else {
+        // W(k) at column x + 2k + 1; even pixel: 3 W(k - 1) + W(k), odd: 3 W(k) + W(k - 1).
+        const __m256i left = Times3Plus(OddColumns(Row8(site, x - 2)), OddColumns(Row8(partner, x - 2)));
+        const __m256i here = Times3Plus(OddColumns(Row8(site, x)), OddColumns(Row8(partner, x)));
+        even = Times3Plus(left, here);
+        odd = Times3Plus(here, left);
+    }
+}
+
+// Even and odd results (16-bit lanes, saturating at 255) as 32 bytes in pixel order.
+VIDLYN_AVX2_INLINE __m256i JoinBytes(__m256i even, __m256i odd) {
+    const __m256i max = _mm256_set1_epi16(255);
+    return _mm256_or_si256(_mm256_min_epu16(even, max), _mm256_slli_epi16(_mm256_min_epu16(odd, max), 8));
+}
+
+// 32 pixels from three channel vectors of 32 bytes each.
+template <int DstBpp>
+VIDLYN_AVX2_INLINE void Store32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+    for (int k = 0; k < DstBpp; ++k) {
+        const __m256i out = _mm256_or_si256(
+            _mm256_or_si256(_mm256_shuffle_epi8(b, _mm256_broadcastsi128_si256(Control<DstBpp, 1>(k, 0))),
+                            _mm256_shuffle_epi8(g, _mm256_broadcastsi128_si256(Control<DstBpp, 1>(k, 1)))),
+            _mm256_shuffle_epi8(r, _mm256_broadcastsi128_si256(Control<DstBpp, 1>(k, 2))));
+        __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
+        __m128i* pLo = reinterpret_cast<__m128i*>(d + 16 * k);
+        __m128i* pHi = reinterpret_cast<__m128i*>(d + 16 * DstBpp + 16 * k);
+        if constexpr (DstBpp == 4) {  // the fourth byte stays as it is
+            const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+            lo = _mm_or_si128(lo, _mm_and_si128(_mm_loadu_si128(pLo), keep));
+            hi = _mm_or_si128(hi, _mm_and_si128(_mm_loadu_si128(pHi), keep));
+        }
+        _mm_storeu_si128(pLo, lo);
+        _mm_storeu_si128(pHi, hi);
+    }
+}
+
+template <int DstBpp, bool BlueTop, bool BlueRight>
+VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j) {
+    const uint8_t* above2 = j.rows[0];
+    const uint8_t* above = j.rows[1];
+    const uint8_t* row = j.rows[2];
+    const uint8_t* below = j.rows[3];
+    const uint8_t* blueSite = BlueTop ? above : row;
+    const uint8_t* bluePartner = BlueTop ? below : above2;
+    const uint8_t* redSite = BlueTop ? row : above;
+    const uint8_t* redPartner = BlueTop ? above2 : below;
+    // For an even x the block's right column is even: blue there when BlueRight.
+    constexpr bool kBlueOnEven = BlueRight;
+    // The upper row's green sites are on even columns when blue and red sit on the block's other diagonal.
+    constexpr bool kTopGreenOnEven = BlueTop != BlueRight;
+    const __m256i kb = _mm256_set1_epi16(static_cast<short>(j.kb << 5));
+    const __m256i kr = _mm256_set1_epi16(static_cast<short>(j.kr << 5));
+    const int last = j.width - 3;
+    int x = 2;
+    for (; x + 31 <= last; x += 32) {
+        __m256i blueEven, blueOdd, redEven, redOdd;
+        PairSums<kBlueOnEven>(blueSite, bluePartner, x, blueEven, blueOdd);
+        PairSums<!kBlueOnEven>(redSite, redPartner, x, redEven, redOdd);
+        const __m256i b = JoinBytes(_mm256_mulhi_epu16(blueEven, kb), _mm256_mulhi_epu16(blueOdd, kb));
+        const __m256i r = JoinBytes(_mm256_mulhi_epu16(redEven, kr), _mm256_mulhi_epu16(redOdd, kr));
+        // Green: the two green sites of the block, one in each row.
+        const __m256i top = Row8(above, x), bottom = Row8(row, x);
+        __m256i greenEven, greenOdd;
+        if constexpr (kTopGreenOnEven) {
+            // even pixel: top (x + 2k) + bottom (x + 2k - 1); odd pixel: top (x + 2k) + bottom (x + 2k + 1)
+            greenEven = _mm256_add_epi16(EvenColumns(top), OddColumns(Row8(row, x - 2)));
+            greenOdd = _mm256_add_epi16(EvenColumns(top), OddColumns(bottom));
+        } else {
+            greenEven = _mm256_add_epi16(OddColumns(Row8(above, x - 2)), EvenColumns(bottom));
+            greenOdd = _mm256_add_epi16(OddColumns(top), EvenColumns(bottom));
+        }
+        const __m256i g = JoinBytes(_mm256_srli_epi16(greenEven, 1), _mm256_srli_epi16(greenOdd, 1));
+        Store32<DstBpp>(j.dst + x * DstBpp, b, g, r);
+    }
+    return x;
+}
+
+// ---- 16 pixels per step (16-bit samples, and the rest of an 8-bit row) ------------------
+
 template <int InBytes, int DstBpp, bool BlueTop, bool BlueRight>
-VIDLYN_AVX2 int Row(const DemosaicRowJob& j) {
+VIDLYN_AVX2 int Row(const DemosaicRowJob& j, int x = 2) {
     const uint8_t* above2 = j.rows[0];
     const uint8_t* above = j.rows[1];
     const uint8_t* row = j.rows[2];
@@ -134,7 +241,6 @@ VIDLYN_AVX2 int Row(const DemosaicRowJob& j) {
     const __m256i kb = _mm256_set1_epi16(static_cast<short>(j.kb << 5));  // mulhi by k << 5 = (s * k) >> 11
     const __m256i kr = _mm256_set1_epi16(static_cast<short>(j.kr << 5));
     const int last = j.width - 3;
-    int x = 2;
     for (; x + 15 <= last; x += 16) {
         if constexpr (InBytes == 2) {
             if (!Narrow16(j.rows, x)) break;
@@ -153,6 +259,17 @@ VIDLYN_AVX2 int Row(const DemosaicRowJob& j) {
     return x;
 }
 
+template <int DstBpp, bool BlueTop, bool BlueRight>
+VIDLYN_AVX2 int Row8(const DemosaicRowJob& j) {
+    return Row<1, DstBpp, BlueTop, BlueRight>(j, Row8Pairs<DstBpp, BlueTop, BlueRight>(j));
+}
+
+template <int DstBpp>
+int Row8Of(const DemosaicRowJob& j) {
+    if (j.blueTop) return j.blueRight ? Row8<DstBpp, true, true>(j) : Row8<DstBpp, true, false>(j);
+    return j.blueRight ? Row8<DstBpp, false, true>(j) : Row8<DstBpp, false, false>(j);
+}
+
 template <int InBytes, int DstBpp>
 int RowOf(const DemosaicRowJob& j) {
     if (j.blueTop) return j.blueRight ? Row<InBytes, DstBpp, true, true>(j) : Row<InBytes, DstBpp, true, false>(j);
@@ -161,7 +278,7 @@ int RowOf(const DemosaicRowJob& j) {
 
 }  // namespace
 
-int DemosaicRow8Avx2(const DemosaicRowJob& j) { return j.dstBpp == 4 ? RowOf<1, 4>(j) : RowOf<1, 3>(j); }
+int DemosaicRow8Avx2(const DemosaicRowJob& j) { return j.dstBpp == 4 ? Row8Of<4>(j) : Row8Of<3>(j); }
 int DemosaicRow16Avx2(const DemosaicRowJob& j) { return j.dstBpp == 8 ? RowOf<2, 8>(j) : RowOf<2, 6>(j); }
 
 }  // namespace pixel

@@ -239,8 +239,10 @@ int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstC
     uint8_t* d0 = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
     // Rows read only the copy, so bands of output rows run side by side.
     pixel::ForEachStripe(h - 4, 64, [&](int first, int end) {
+        std::vector<uint16_t> columns(static_cast<size_t>(w) * tap);
         for (int y = 2 + first; y < 2 + end; ++y) {
             pixel::SharpenRowJob job;
+            job.columns = columns.data();
             for (int i = 0; i < 4; ++i) job.rows[i] = s0 + static_cast<ptrdiff_t>(y - 2 + i) * srcStride;
             job.dst = d0 + static_cast<ptrdiff_t>(y) * dstStride;
             job.begin = 2 * tap;

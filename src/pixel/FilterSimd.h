@@ -20,7 +20,8 @@ struct SharpenRowJob {
     int tap;
     bool wide;
     bool keepFourth;
-    int sharpness;  // |sharpness| <= 256 (8-bit) or <= 64 (16-bit)
+    int sharpness;      // |sharpness| <= 256 (8-bit) or <= 64 (16-bit)
+    uint16_t* columns;  // room for end + 2 tap four-row sums (the AVX2 row keeps them)
 };
 
 int SharpenRowSse2(const SharpenRowJob& job);

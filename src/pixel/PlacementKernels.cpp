@@ -146,8 +146,8 @@ int KernelMirrorH(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol
     return 1;
 }
 
-int KernelMirrorV(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                  uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
+int KernelMirrorVReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                           uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
     const int w = r->right - r->left, h = r->bottom - r->top;
     if (w <= 0 || h <= 0) return 1;
     const size_t bytes = static_cast<size_t>(w) * dstBpp;
@@ -162,5 +162,22 @@ int KernelMirrorV(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol
     }
     pixel::ForEachRow<true>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
                             [&](uint8_t* d, const uint8_t* s, int) { std::memcpy(d, s, bytes); });
+    return 1;
+}
+
+int KernelMirrorV(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                  uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const int w = r->right - r->left, h = r->bottom - r->top;
+    uint8_t* d0 = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
+    const uint8_t* s0 = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
+    if (w <= 0 || h <= 0 || d0 != s0 || dstStride != srcStride || pixel::ActiveSimdLevel() == pixel::SimdLevel::Scalar)
+        return KernelMirrorVReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
+    // In place: row i with row h - 1 - i; the pairs are independent, so bands of them run side by side.
+    const size_t bytes = static_cast<size_t>(w) * dstBpp;
+    pixel::ForEachStripe(h / 2, 64, [&](int first, int end) {
+        for (int i = first; i < end; ++i)
+            pixel::SwapRowsSse2(d0 + static_cast<ptrdiff_t>(i) * dstStride,
+                                d0 + static_cast<ptrdiff_t>(h - 1 - i) * dstStride, bytes);
+    });
     return 1;
 }

@@ -45,6 +45,9 @@ int KernelWidenPacked8To16Reference(uint8_t* dst, const uint8_t* src, const PixR
 int KernelWiden8To16Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                               uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                               intptr_t word2);
+int KernelMirrorVReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                           uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                           intptr_t word2);
 int KernelMirrorHReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                            uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                            intptr_t word2);

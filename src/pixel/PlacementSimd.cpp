@@ -134,6 +134,18 @@ VIDLYN_AVX2 void MirrorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int 
     for (; i < count; ++i) std::memcpy(dst + i * sampleBytes, src + (count - 1 - i) * sampleBytes, sampleBytes);
 }
 
+// ---- row exchange --------------------------------------------------------------------
+
+void SwapRowsSse2(uint8_t* a, uint8_t* b, size_t bytes) {
+    size_t i = 0;
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i va = Load128(a + i), vb = Load128(b + i);
+        Store128(a + i, vb);
+        Store128(b + i, va);
+    }
+    for (; i < bytes; ++i) std::swap(a[i], b[i]);
+}
+
 // ---- widening ------------------------------------------------------------------------
 
 void WidenRowSse2(uint8_t* dst, const uint8_t* src, int count) {

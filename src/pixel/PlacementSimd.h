@@ -23,4 +23,7 @@ void MirrorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int sampleBytes)
 void WidenRowSse2(uint8_t* dst, const uint8_t* src, int count);
 void WidenRowAvx2(uint8_t* dst, const uint8_t* src, int count);
 
+// Exchanges `bytes` bytes between two rows that do not overlap.
+void SwapRowsSse2(uint8_t* a, uint8_t* b, size_t bytes);
+
 }  // namespace pixel

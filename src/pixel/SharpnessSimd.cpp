@@ -3,6 +3,9 @@
 // as sign x ((|s| |d| x 52429) >> 19), exact for |s| |d| < 262144.
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "pixel/FilterSimd.h"
 #include "pixel/SimdCommon.h"
 
@@ -71,9 +74,35 @@ VIDLYN_AVX2_INLINE __m256i LoadAvx2(const uint8_t* row, int p) {
     }
 }
 
+VIDLYN_AVX2_INLINE __m256i Columns(const uint16_t* columns, int at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + at));
+}
+
+inline int Sample16(const uint8_t* row, int q) {
+    uint16_t v;
+    std::memcpy(&v, row + 2 * q, 2);
+    return v;
+}
+
 template <bool Wide, bool KeepFourth>
 VIDLYN_AVX2 int RowAvx2(const SharpenRowJob& j) {
     const int t = j.tap;
+    // First the four-row sums of every sample of the row, once; the box sum
+    // of a position is then four of them.
+    uint16_t* columns = j.columns;
+    const int samples = j.end + 2 * t;
+    int c = 0;
+    for (; c + 16 <= samples; c += 16) {
+        const __m256i sum =
+            _mm256_add_epi16(_mm256_add_epi16(LoadAvx2<Wide>(j.rows[0], c), LoadAvx2<Wide>(j.rows[1], c)),
+                             _mm256_add_epi16(LoadAvx2<Wide>(j.rows[2], c), LoadAvx2<Wide>(j.rows[3], c)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(columns + c), sum);
+    }
+    for (; c < samples; ++c) {
+        int sum = 0;
+        for (int i = 0; i < 4; ++i) sum += Wide ? std::min<int>(Sample16(j.rows[i], c), 1023) : j.rows[i][c];
+        columns[c] = static_cast<uint16_t>(sum);
+    }
     const __m256i s = _mm256_set1_epi16(static_cast<short>(j.sharpness < 0 ? -j.sharpness : j.sharpness));
     const __m256i sNegative = _mm256_set1_epi16(j.sharpness < 0 ? -1 : 0);
     const __m256i tenth = _mm256_set1_epi16(kTenth);
@@ -81,9 +110,8 @@ VIDLYN_AVX2 int RowAvx2(const SharpenRowJob& j) {
     const __m256i zero = _mm256_setzero_si256();
     int p = j.begin;
     for (; p + 16 <= j.end; p += 16) {
-        __m256i box = zero;
-        for (int i = 0; i < 4; ++i)
-            for (int k = -2; k <= 1; ++k) box = _mm256_add_epi16(box, LoadAvx2<Wide>(j.rows[i], p + k * t));
+        const __m256i box = _mm256_add_epi16(_mm256_add_epi16(Columns(columns, p - 2 * t), Columns(columns, p - t)),
+                                             _mm256_add_epi16(Columns(columns, p), Columns(columns, p + t)));
         const __m256i v = LoadAvx2<Wide>(j.rows[2], p);
         const __m256i d = _mm256_sub_epi16(v, _mm256_srli_epi16(box, 4));
         const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(_mm256_abs_epi16(d), s), tenth), 3);

@@ -307,6 +307,22 @@ TEST(FastPaths, MirrorMovesTheSameBytesInPlaceAndBetweenBuffers) {
     });
 }
 
+TEST(FastPaths, VerticalMirrorExchangesTheSameRows) {
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {1, 2, 3})
+            for (const bool tight : {false, true})
+                for (const int w : {1, 5, 16, 17, 37})
+                    for (const int h : {1, 2, 3, 4, 129, 260}) {
+                        Image fast(w, h, bpp, tight);
+                        testutil::FillRandom(fast, static_cast<uint32_t>(w * 3 + h + bpp));
+                        Image straight = fast;
+                        testutil::RunInPlace(KernelMirrorV, fast);
+                        testutil::RunInPlace(KernelMirrorVReference, straight);
+                        ASSERT_EQ(fast.bytes, straight.bytes) << Where(path, w, h, tight) << ", bpp " << bpp;
+                    }
+    });
+}
+
 TEST(FastPaths, WideningGivesTheSameSamplesInPlaceAndBetweenBuffers) {
     ForEachPath([&](const std::string& path) {
         for (const bool tight : {false, true})
