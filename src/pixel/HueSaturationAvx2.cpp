@@ -1,7 +1,9 @@
 // The integer hexcone transform, 16 pixels at a time (AVX2): 16-bit lanes for
 // the colour arithmetic, 32-bit lanes only for the reciprocal product. The
 // chroma entry S[Q] = (32768 + Q (sat + 256) 256) >> 16 is formed as
-// Q + ((Q sat + 128) >> 8), one rounding multiply, for saturations -256..256.
+// Q + ((Q sat + 128) >> 8), one rounding multiply, for saturations -256..256;
+// the reciprocal entry R[Q] = 16711680 / Q by a corrected division (a table
+// look-up by lane costs twice as much on this kind of processor).
 #include <immintrin.h>
 
 #include "pixel/FilterSimd.h"
@@ -10,13 +12,6 @@
 namespace pixel {
 
 namespace {
-
-// R[k] = 16711680 / k, R[0] = 0: the reciprocal table of the transform.
-constexpr auto kReciprocal = [] {
-    std::array<int32_t, 256> t{};
-    for (int k = 1; k < 256; ++k) t[k] = 16711680 / k;
-    return t;
-}();
 
 template <int PixelBytes>
 constexpr auto kSplit = [] {
@@ -40,18 +35,28 @@ VIDLYN_AVX2_INLINE __m128i Ctl(const std::array<uint8_t, 16>& c) {
 
 VIDLYN_AVX2_INLINE __m256i Select(__m256i mask, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, mask); }
 
+// R[Q] = 16711680 / Q (0 for Q = 0) for 8 lanes: the single-precision
+// quotient is within one of it, and one step on the exact product r Q
+// (below 2^24 + 256) corrects it.
+VIDLYN_AVX2_INLINE __m256i Reciprocal(__m256i q) {
+    const __m256i n = _mm256_set1_epi32(16711680);
+    __m256i r = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(q)));
+    const __m256i product = _mm256_mullo_epi32(r, q);
+    r = _mm256_add_epi32(r, _mm256_cmpgt_epi32(product, n));  // too large: one less
+    r = _mm256_sub_epi32(r, _mm256_cmpgt_epi32(_mm256_sub_epi32(n, product),
+                                               _mm256_sub_epi32(q, _mm256_set1_epi32(1))));  // n - rQ >= Q: one more
+    return _mm256_andnot_si256(_mm256_cmpeq_epi32(q, _mm256_setzero_si256()), r);
+}
+
 // f0 = (R[Q] d' + 32768) >> 16 for 16 lanes (Q <= 255, 0 <= d' <= Q, so the product stays below 2^24).
 VIDLYN_AVX2_INLINE __m256i Position(__m256i q, __m256i dPrime) {
-    const int* table = kReciprocal.data();
     const __m256i qLo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(q));
     const __m256i qHi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(q, 1));
     const __m256i dLo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(dPrime));
     const __m256i dHi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(dPrime, 1));
     const __m256i half = _mm256_set1_epi32(32768);
-    const __m256i lo =
-        _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_i32gather_epi32(table, qLo, 4), dLo), half), 16);
-    const __m256i hi =
-        _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_i32gather_epi32(table, qHi, 4), dHi), half), 16);
+    const __m256i lo = _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(Reciprocal(qLo), dLo), half), 16);
+    const __m256i hi = _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(Reciprocal(qHi), dHi), half), 16);
     return _mm256_permute4x64_epi64(_mm256_packus_epi32(lo, hi), 0xD8);  // lanes back in order
 }
 

@@ -8,11 +8,11 @@
 #include <cstring>
 
 #include "output/DibBuffer.h"
-#include "session/CVidlyn.h"
 #include "pixel/DemosaicKernels.h"
 #include "pixel/FilterKernels.h"
 #include "pixel/GrayKernels.h"
 #include "pixel/PlacementKernels.h"
+#include "session/CVidlyn.h"
 
 namespace {
 
@@ -72,6 +72,34 @@ void GrayCorrection(CVidlyn& s) {
     RunInPlace(s.m_dib8, KernelGrayCorrection, &p);
 }
 
+// The lookup filters (gamma, contrast, brightness) waiting to run: tables
+// that follow each other fold into one, so that the picture is read and
+// written once for all of them. Sharpness, which is not a lookup, runs what
+// is waiting first.
+class PendingTables {
+public:
+    PendingTables(DibBuffer* out, int maxValue) : m_out(out), m_maxValue(maxValue) {}
+    ~PendingTables() { Run(); }
+    void Add(const uint16_t* table) {
+        if (m_waiting) {
+            ComposeTables(m_table, table, m_maxValue);
+        } else {
+            std::memcpy(m_table, table, sizeof(uint16_t) * (static_cast<size_t>(m_maxValue) + 1));
+            m_waiting = true;
+        }
+    }
+    void Run() {
+        if (m_waiting) RunInPlace(m_out, KernelApplyTable, m_table);
+        m_waiting = false;
+    }
+
+private:
+    DibBuffer* m_out;
+    int m_maxValue;
+    bool m_waiting = false;
+    uint16_t m_table[kFilterMax10 + 1];
+};
+
 // The adjustment filters on the output picture `out` of colour type `type`.
 void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
     const ImageAdjustBlock& a = s.m_adjust;
@@ -84,20 +112,22 @@ void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
         const HueSatParams p{hue, 0, saturation, 10};
         RunInPlace(out, KernelHueSaturation, &p);
     }
+    PendingTables lookups(out, maxValue);
     const int gamma = a.m_gamma;
     if (gamma != 100) {
         BuildGammaTable(table, maxValue, gamma);
-        RunInPlace(out, KernelApplyTable, table);
+        lookups.Add(table);
     }
     const int contrast = a.m_contrast;
     if (contrast != 0) {
         // The 16-bit gray mode scales the setting to its 10-bit range; the
         // 48- and 64-bit colour modes use it as it stands.
         BuildContrastTable(table, maxValue, type == 1 ? int64_t{contrast} * 4 : contrast);
-        RunInPlace(out, KernelApplyTable, table);
+        lookups.Add(table);
     }
     const int sharpness = a.m_sharpness;
     if (sharpness != 0) {
+        lookups.Run();
         // The unsharp mask reads the picture as it was before the filter.
         DibBuffer* copy = s.m_dibCopy;
         if (copy != nullptr && (copy->bits == nullptr || copy->stride != out->stride || copy->height != out->height ||
@@ -114,7 +144,7 @@ void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
     const int brightness = a.m_brightness;
     if (brightness != 0) {
         BuildBrightnessTable(table, maxValue, brightness);
-        RunInPlace(out, KernelApplyTable, table);
+        lookups.Add(table);
     }
 }
 
