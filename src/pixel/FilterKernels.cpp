@@ -410,8 +410,9 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
                         uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
     const auto* params = reinterpret_cast<const HueSatParams*>(word1);
     const int saturation = params->saturation;
-    if (pixel::ActiveSimdLevel() != pixel::SimdLevel::Avx2 || (srcBpp != 3 && srcBpp != 4) || dstBpp != srcBpp ||
-        saturation < -256 || saturation > 256)
+    const bool wide = srcBpp == 6 || srcBpp == 8;
+    if (pixel::ActiveSimdLevel() != pixel::SimdLevel::Avx2 || (srcBpp != 3 && srcBpp != 4 && !wide) ||
+        dstBpp != srcBpp || saturation < -256 || saturation > 256)
         return KernelHueSaturationReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
     ChromaSnapshot(saturation);  // the shared table follows the last saturation run, as on the straight path
@@ -425,11 +426,20 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
                                      const int done = pixel::HueSaturationRowAvx2(d, s, m, srcBpp, saturation, rot);
                                      d += done * dstBpp, s += done * srcBpp;
                                      for (int x = done; x < m; ++x, d += dstBpp, s += srcBpp) {
-                                         int b = s[0], g = s[1], red = s[2];
-                                         Hexcone(b, g, red, rot, chroma);
-                                         d[0] = static_cast<uint8_t>(b);
-                                         d[1] = static_cast<uint8_t>(g);
-                                         d[2] = static_cast<uint8_t>(red);
+                                         // The rest of the row as the straight kernel does it.
+                                         const auto in = [&](int c) {
+                                             return wide ? std::min<int>(Load16(s + 2 * c), kFilterMax10) >> 2 : s[c];
+                                         };
+                                         int channel[3] = {in(0), in(1), in(2)};
+                                         Hexcone(channel[0], channel[1], channel[2], rot, chroma);
+                                         for (int c = 0; c < 3; ++c) {
+                                             const int v = channel[c];
+                                             if (wide) {
+                                                 Store16(d + 2 * c, static_cast<uint16_t>(v << 2 | v >> 6));
+                                             } else {
+                                                 d[c] = static_cast<uint8_t>(v);
+                                             }
+                                         }
                                      }
                                  });
     });

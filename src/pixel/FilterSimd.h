@@ -27,9 +27,10 @@ struct SharpenRowJob {
 int SharpenRowSse2(const SharpenRowJob& job);
 int SharpenRowAvx2(const SharpenRowJob& job);
 
-// Hue and saturation of `count` pixels of 3 or 4 bytes (8-bit channels), 16
-// at a time, for saturations -256..256 and a hue rotation 0..1529; returns
-// the number of pixels done (a multiple of 16). In place allowed.
+// Hue and saturation of `count` pixels of 3 or 4 bytes (8-bit channels) or 6
+// or 8 bytes (10-bit channels in 16-bit samples), 16 at a time, for
+// saturations -256..256 and a hue rotation 0..1529; returns the number of
+// pixels done (a multiple of 16). In place allowed.
 int HueSaturationRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
 
 // A 256-entry byte table as the differences of its 16-entry rows, per half

@@ -144,12 +144,102 @@ VIDLYN_AVX2 int Row(uint8_t* dst, const uint8_t* src, int count, int saturation,
     return x;
 }
 
+// 16-bit channels (48- and 64-bit pixels): samples split per channel, eight
+// pixels (one 128-bit half) at a time; the transform works on min(v, 1023) >> 2
+// and writes v8 << 2 | v8 >> 6, as the straight kernel does.
+constexpr std::array<uint8_t, 16> Deinterleave16Control(int pixelBytes, int block, int channel) {
+    std::array<uint8_t, 16> c{};
+    for (int j = 0; j < 16; ++j) {
+        const int g = pixelBytes * (j / 2) + 2 * channel + (j % 2) - 16 * block;
+        c[j] = (g >= 0 && g < 16) ? static_cast<uint8_t>(g) : uint8_t{0x80};
+    }
+    return c;
+}
+
+template <int PixelBytes>
+constexpr auto kSplit16 = [] {
+    std::array<std::array<uint8_t, 16>, 12> t{};
+    for (int b = 0; b < 4; ++b)
+        for (int c = 0; c < 3; ++c) t[b * 3 + c] = Deinterleave16Control(PixelBytes, b, c);
+    return t;
+}();
+
+template <int PixelBytes>
+constexpr auto kJoin16 = [] {
+    std::array<std::array<uint8_t, 16>, 12> t{};
+    for (int b = 0; b < 4; ++b)
+        for (int c = 0; c < 3; ++c) t[b * 3 + c] = simd::InterleaveControl(PixelBytes, 2, b, c);
+    return t;
+}();
+
+// Channel `c` of the eight pixels starting at s.
+template <int PixelBytes>
+VIDLYN_AVX2_INLINE __m128i Split16(const uint8_t* s, int c) {
+    constexpr int kBlocks = PixelBytes / 2;
+    __m128i v = _mm_setzero_si128();
+    for (int k = 0; k < kBlocks; ++k)
+        v = _mm_or_si128(v, _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k)),
+                                             Ctl(kSplit16<PixelBytes>[k * 3 + c])));
+    return v;
+}
+
+template <int PixelBytes>
+VIDLYN_AVX2_INLINE void Join16(uint8_t* d, __m128i b, __m128i g, __m128i r) {
+    constexpr int kBlocks = PixelBytes / 2;
+    for (int k = 0; k < kBlocks; ++k) {
+        __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, Ctl(kJoin16<PixelBytes>[k * 3])),
+                                              _mm_shuffle_epi8(g, Ctl(kJoin16<PixelBytes>[k * 3 + 1]))),
+                                 _mm_shuffle_epi8(r, Ctl(kJoin16<PixelBytes>[k * 3 + 2])));
+        __m128i* o = reinterpret_cast<__m128i*>(d + 16 * k);
+        if constexpr (PixelBytes == 8)  // the fourth sample stays as it is
+            v = _mm_or_si128(
+                v, _mm_and_si128(_mm_loadu_si128(o), _mm_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull))));
+        _mm_storeu_si128(o, v);
+    }
+}
+
+template <int PixelBytes>
+VIDLYN_AVX2 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturation, int rotation) {
+    const __m256i sat = _mm256_set1_epi16(static_cast<short>(saturation));
+    const __m256i rotSextant = _mm256_set1_epi16(static_cast<short>(rotation / 255));
+    const __m256i rotPosition = _mm256_set1_epi16(static_cast<short>(rotation % 255));
+    const __m256i max = _mm256_set1_epi16(1023);
+    int x = 0;
+    for (; x + 16 <= count; x += 16) {
+        const uint8_t* s = src + PixelBytes * x;
+        __m256i ch[3];
+        for (int c = 0; c < 3; ++c) {
+            const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(Split16<PixelBytes>(s, c)),
+                                                      Split16<PixelBytes>(s + 8 * PixelBytes, c), 1);
+            ch[c] = _mm256_srli_epi16(_mm256_min_epu16(v, max), 2);
+        }
+        Hexcone(ch[0], ch[1], ch[2], sat, rotSextant, rotPosition);
+        for (int c = 0; c < 3; ++c) ch[c] = _mm256_or_si256(_mm256_slli_epi16(ch[c], 2), _mm256_srli_epi16(ch[c], 6));
+        uint8_t* d = dst + PixelBytes * x;
+        Join16<PixelBytes>(d, _mm256_castsi256_si128(ch[0]), _mm256_castsi256_si128(ch[1]),
+                           _mm256_castsi256_si128(ch[2]));
+        Join16<PixelBytes>(d + 8 * PixelBytes, _mm256_extracti128_si256(ch[0], 1), _mm256_extracti128_si256(ch[1], 1),
+                           _mm256_extracti128_si256(ch[2], 1));
+    }
+    return x;
+}
+
 }  // namespace
 
 VIDLYN_AVX2 int HueSaturationRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation,
                                      int rotation) {
-    return pixelBytes == 4 ? Row<4>(dst, src, count, saturation, rotation)
-                           : Row<3>(dst, src, count, saturation, rotation);
+    switch (pixelBytes) {
+        case 3:
+            return Row<3>(dst, src, count, saturation, rotation);
+        case 4:
+            return Row<4>(dst, src, count, saturation, rotation);
+        case 6:
+            return Row16<6>(dst, src, count, saturation, rotation);
+        case 8:
+            return Row16<8>(dst, src, count, saturation, rotation);
+        default:
+            return 0;
+    }
 }
 
 }  // namespace pixel

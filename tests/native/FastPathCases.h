@@ -152,15 +152,21 @@ TEST(FastPaths, HueSaturationMatchesTheStraightKernelForEveryHueAndSaturation) {
     const int hues[] = {0, 1, 40, 128, 255, 256, -1, 360};
     const int saturations[] = {0, 30, -255, 255, -256, 256, 257, -300};
     ForEachPath([&](const std::string& path) {
-        for (const int bpp : {3, 4})
+        for (const int bpp : {3, 4, 6, 8})
             for (const int w : {1, 15, 16, 17, 33, 50})
                 for (const int h : {1, 3, 70}) {
                     Image src(w, h, bpp);
-                    testutil::FillRandom(src, static_cast<uint32_t>(w * 5 + h + bpp));
+                    testutil::FillRandom(src, static_cast<uint32_t>(w * 5 + h + bpp));  // 16-bit: above 1023 too
                     // Gray, black, white and saturated pixels besides the random ones.
                     const uint8_t corners[][3] = {{0, 0, 0}, {255, 255, 255}, {7, 7, 7}, {255, 0, 0}, {0, 255, 255}};
                     for (int i = 0; i < 5 && i < w; ++i)
-                        for (int c = 0; c < 3; ++c) src.set8(i, 0, corners[i][c], c);
+                        for (int c = 0; c < 3; ++c) {
+                            if (bpp <= 4) {
+                                src.set8(i, 0, corners[i][c], c);
+                            } else {
+                                src.set16(i, 0, corners[i][c] << 2, c);
+                            }
+                        }
                     for (const int hue : hues)
                         for (const int saturation : saturations) {
                             const HueSatParams p{hue, 0, saturation, 10};
