@@ -223,8 +223,10 @@ VIDLYN_API int Vidlyn_GetLastError(int handle);
 VIDLYN_API int Vidlyn_StartPreview(int handle);
 
 /* Stops streaming, recording and armed capture; waits until the worker
- * threads have ended (up to one wait time plus one frame). The preview
- * window stays until Vidlyn_Close. Returns 1, also when nothing ran; 0 on
+ * threads have ended (up to one frame: the wait time is cut short). From then
+ * on the library no longer uses the buffer and window given to
+ * Vidlyn_CallBackPreview. The preview window stays until Vidlyn_Close or
+ * the next Vidlyn_Preview. Returns 1, also when nothing ran; 0 on
  * failure. Reports 1 (no device) or 6 (the camera refused to stop; the
  * session is stopped all the same). */
 VIDLYN_API int Vidlyn_StopPreview(int handle);
@@ -303,7 +305,8 @@ VIDLYN_API int Vidlyn_Close(int handle);
  *   5   buffer smaller than the frame (recorded twice) */
 VIDLYN_API int Vidlyn_SnapShot(int handle, void* buffer, int bufferSize, int rowOrder);
 
-/* Copies the newest converted frame into buffer, once per frame.
+/* Copies the newest converted frame into buffer, once per frame and always
+ * whole (never part of one frame and part of the next).
  *   buffer, bufferSize, rowOrder  as for Vidlyn_CallBackPreview; buffer
  *                must not be NULL.
  * Returns 1 when a frame was copied; 0 without a report when no new frame

@@ -172,11 +172,3 @@ bool CVidlyn::GeometryValid() const {
     if (w + x > kSensorWidth || h + y > kSensorHeight) return false;
     return m_subSample >= 0 && m_subSample <= 2;
 }
-
-// --- stopping --------------------------------------------------------------
-
-void CVidlyn::CloseAcquisition() {
-    // Ends the acquisition loop. The preview window, the worker threads and the
-    // recorder are torn down here as well once the acquisition modes exist.
-    m_runFlag.store(0);
-}

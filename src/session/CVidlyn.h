@@ -11,6 +11,8 @@
 
 #include "device/CameraFacts.h"
 #include "output/AviWriter.h"
+#include "output/PreviewWindow.h"
+#include "session/FrameGuard.h"
 #include "settings/SettingsRecords.h"
 
 class CAnalogGainDlg;
@@ -85,10 +87,42 @@ public:
     int SetDeviceNumber(int index);
     int GetCameraInfo(VIDLYN_CAMERA_INFO* info);
 
-    // --- stopping -------------------------------------------------------------
-    // Destroys the preview window and stops acquisition and recording; the
-    // close step of Vidlyn_Close and of destruction.
+    // --- acquisition modes -------------------------------------------------------
+    // Streaming without a window (Vidlyn_StartPreview).
+    int StartPreview();
+    // Streaming into the preview window (Vidlyn_Preview when callbackWnd is
+    // null and no buffer is given, Vidlyn_CallBackPreview otherwise).
+    int PreviewInWindow(HWND callbackWnd, void* buffer, int bufferSize, int rowOrder);
+    // Arms single-frame capture (Vidlyn_Capture).
+    int Capture();
+    // The stop step of every mode: joins the acquisition thread, then the
+    // record thread, and stops the camera's stream (Vidlyn_StopPreview).
+    int StopAcquisition();
+    // Vidlyn_StopPreview: the stop step, and the callback buffer and window
+    // are forgotten (the camera format dialog's stop keeps them).
+    int StopPreview();
+    // Destroys the preview window, stops acquisition and recording and forgets
+    // the callback buffer and window; the close step of Vidlyn_Close, of
+    // failed starts and of destruction.
     void CloseAcquisition();
+    // Where the preview window goes at its next creation (Vidlyn_SetPreviewWindow).
+    int SetPreviewWindow(HWND parent, int x, int y, int width, int height);
+
+    // --- frame delivery ---------------------------------------------------------
+    int SnapShot(void* buffer, int bufferSize, int rowOrder);
+    int GetImage(void* buffer, int bufferSize, int rowOrder);
+    // Copies `picture` into the application's memory: rowOrder non-zero in
+    // memory order (row 0 first), 0 last row first; height x stride bytes.
+    // 0 after reporting 5 when `size` is smaller.
+    int CopyOut(const DibBuffer* picture, int rowOrder, void* buffer, int size);
+    // The acquisition thread's work until m_runFlag is 0 (or the camera's
+    // transfer failed).
+    void RunPreviewLoop();
+    // Draws the current output picture into the preview window, when there is
+    // one to draw into. 0 when the window is not visible.
+    int PaintPreview();
+    // Frame rate in tenths of a frame per second: `frames` in `elapsedMs`.
+    static int FrameRateTenths(int frames, uint32_t elapsedMs);
 
     // True when all eight frame buffers exist (initialization may have stopped
     // before creating them; operations needing them then report 5).
@@ -138,6 +172,16 @@ public:
     int SetAnalogDlg(HWND parent);
     int SetImageDlg(HWND parent);
 
+private:
+    // Pieces of the preview loop: one frame from the stream into the output
+    // picture (0 when the camera's copy failed), the rate window, and the
+    // frame-path error message 0x8002 (0, code) to the callback window.
+    int TakeStreamFrame();
+    void CountFrame();
+    void PostFrameError(int code);
+    void ForgetCallback();
+
+public:
     // --- fields, in declaration order ----------------------------------------
     CVidlynQM7720USB3Sdk* m_device = nullptr;
     DibBuffer* m_dib8 = nullptr;
@@ -214,4 +258,14 @@ public:
     // Holders of the session: the handle registry while the handle is open, and
     // every call in progress. The last to let go destroys it (src/sdk).
     std::atomic<int32_t> m_holders{1};
+
+    // Readers of the output picture on other threads take it whole (FrameGuard.h).
+    FrameGuard m_frameGuard;
+    // The frame Vidlyn_GetImage handed out last (a FrameGuard frame count).
+    uint32_t m_imageTaken = 0;
+    // Set by a stop: cuts every worker's sleep short. Lives from a streaming
+    // start to the stop that joins its workers.
+    HANDLE m_stopEvent = nullptr;
+    // The preview window and its drawing context as the painting thread sees them.
+    PreviewSurface m_previewSurface{&m_previewWnd, &m_previewDC};
 };

@@ -98,6 +98,8 @@ int CVidlyn::PrepareAcquisition() {
     const int d = vidlyn::camera::SubsampleDivisor(m_subSample);
     const int w = m_width / d;
     const int h = m_height / d;
+    // The frame announced to Vidlyn_GetImage goes with the buffers it lay in.
+    m_frameReady.store(0);
     if (!BuffersReady() || type < 0 || type > 5 || !CreateFrameBuffers(*this, type, w, h) || !SizeFrameStaging(*this)) {
         pushError(VIDLYN_ERR_MEMORY);
         return 0;

@@ -223,9 +223,7 @@ static_assert(sizeof(kExportTable) / sizeof(kExportTable[0]) == 117, "117 export
 // Exports of the table that are still being built; the DLL may lack these and
 // no others.
 const std::set<std::string> kComing = {
-    "Vidlyn_CallBackPreview",  "Vidlyn_Capture",  "Vidlyn_Close",        "Vidlyn_GetImage",
-    "Vidlyn_Preview",          "Vidlyn_Record",   "Vidlyn_RecordW",      "Vidlyn_SetCameraDlg",
-    "Vidlyn_SetPreviewWindow", "Vidlyn_SnapShot", "Vidlyn_StartPreview", "Vidlyn_StopPreview",
+    "Vidlyn_Record", "Vidlyn_RecordW", "Vidlyn_SetCameraDlg",
 };
 
 // The names in the DLL's export directory, in directory order.

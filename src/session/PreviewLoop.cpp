@@ -1,0 +1,109 @@
+// The preview loop on the acquisition thread: every new frame of the stream is
+// taken from the camera, converted, handed to the recorder, painted into the
+// preview window, copied into the application's buffer and announced to its
+// callback window with message 0x8002.
+#include <windows.h>
+// timeGetTime needs the Windows types first.
+#include <mmsystem.h>
+
+#include "VidlynSdk.h"
+#include "device/CVidlynQM7720USB3Sdk.h"
+#include "output/DibBuffer.h"
+#include "session/CVidlyn.h"
+
+namespace {
+
+constexpr int kBitsOfColorType[6] = {8, 16, 24, 32, 48, 64};
+
+}  // namespace
+
+int CVidlyn::FrameRateTenths(int frames, uint32_t elapsedMs) {
+    if (elapsedMs == 0) {
+        return 0;
+    }
+    return static_cast<int>(static_cast<double>(frames) * 10000.0 / static_cast<double>(elapsedMs));
+}
+
+void CVidlyn::PostFrameError(int code) {
+    if (m_callbackWnd) {
+        PostMessageA(m_callbackWnd, VIDLYN_MSG_FRAME, 0, static_cast<LPARAM>(code));
+    }
+}
+
+void CVidlyn::CountFrame() {
+    ++m_fpsFrames;
+    if (timeGetTime() - m_fpsTime > 1000) {
+        m_fps = FrameRateTenths(m_fpsFrames, timeGetTime() - m_fpsTime);
+        m_fpsFrames = 0;
+        m_fpsTime = timeGetTime();
+    }
+}
+
+int CVidlyn::TakeStreamFrame() {
+    DibBuffer* source = SourceBuffer();
+    DibBuffer* output = OutputBuffer();
+    const int type = m_colorType.load();
+    if (source == nullptr || output == nullptr) {
+        return 0;
+    }
+    FrameGuard::Writing writing(m_frameGuard);
+    const size_t bytes = m_device->GetFrameCopySize();
+    uint8_t* landing = FrameLanding(bytes);
+    if (landing == nullptr || m_device->CopyLatestFrame(landing) != 0) {
+        // A copy that failed may have left part of a frame in the picture that
+        // Vidlyn_GetImage was told about: that frame is gone.
+        if (landing == source->bits && source == output) {
+            m_frameReady.store(0);
+        }
+        return 0;
+    }
+    PlaceFrame(landing, bytes);
+
+    m_frameNotice.size = 32;
+    m_frameNotice.width = source->width;
+    m_frameNotice.height = source->height;
+    m_frameNotice.bitsPerPixel = kBitsOfColorType[type];
+    m_frameNotice.buffer = m_callbackBuffer;
+    CountFrame();
+    m_frameNotice.rate = m_fps;
+
+    ConvertFrame();
+    return 1;
+}
+
+void CVidlyn::RunPreviewLoop() {
+    while (m_runFlag.load() != 0) {
+        // The wait time is also the polling period; a stop cuts it short.
+        WaitForSingleObject(m_stopEvent, static_cast<DWORD>(m_waitTime.load()));
+        if (m_runFlag.load() != 1) {
+            continue;
+        }
+        const int status = m_device->GetFrameStatus();
+        if (status == CVidlynUSB3Lib::kFrameFailed) {
+            m_runFlag.store(0);
+            PostFrameError(VIDLYN_ERR_TRANSFER_STOPPED);
+            pushError(VIDLYN_ERR_TRANSFER_STOPPED);
+            break;
+        }
+        if (status != CVidlynUSB3Lib::kFrameNew) {
+            continue;
+        }
+        if (!TakeStreamFrame()) {
+            PostFrameError(VIDLYN_ERR_TRANSFER);
+            pushError(VIDLYN_ERR_TRANSFER);
+            continue;
+        }
+        m_recFrameReady.store(1);
+        PaintPreview();
+        // The callback settings are changed only while no stream runs.
+        void* const buffer = m_callbackBuffer;
+        const int size = m_callbackBufferSize;
+        if (buffer && size != 0 && !CopyOut(OutputBuffer(), m_callbackFlag, buffer, size)) {
+            continue;
+        }
+        if (m_callbackWnd) {
+            PostMessageA(m_callbackWnd, VIDLYN_MSG_FRAME, reinterpret_cast<WPARAM>(&m_frameNotice), 0);
+        }
+        m_frameReady.store(1);
+    }
+}
