@@ -14,8 +14,8 @@ packages=(
     cmake ninja-build make g++ pkg-config nasm dpkg-dev googletest
     # native build: pixel-core tests, benchmarks with OpenCV as the peer, the virtual camera
     libgtest-dev libbenchmark-dev libopencv-dev libfuse3-dev fuse3
-    # windows with real pixels for screenshots
-    xvfb xauth
+    # windows with real pixels for screenshots; a Japanese font for the Japanese dialogs
+    xvfb xauth fonts-ipafont-gothic
     # the Japanese locale of the Japanese-language tests
     locales
 )

@@ -6,6 +6,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -52,6 +54,32 @@ inline const std::vector<int>& Heights() {
 
 inline std::string Where(const std::string& path, int w, int h, bool tight) {
     return path + ", " + std::to_string(w) + "x" + std::to_string(h) + (tight ? " unpadded" : " padded");
+}
+
+// ---- bands of rows --------------------------------------------------------------------
+
+TEST(FastPaths, BandsCoverEveryRowExactlyOnce) {
+    for (const int limit : {1, 2, 3, 16})
+        for (const int rows : {0, 1, 5, 63, 64, 129, 1000})
+            for (const int minRows : {1, 64}) {
+                pixel::SetStripeCeiling(limit);
+                std::vector<int> seen(static_cast<size_t>(rows), 0);
+                std::vector<std::pair<int, int>> bands(32, {-1, -1});
+                std::atomic<int> count{0};
+                pixel::ForEachStripe(rows, minRows, [&](int first, int end) {
+                    for (int y = first; y < end; ++y) ++seen[static_cast<size_t>(y)];
+                    bands[static_cast<size_t>(count++)] = {first, end};
+                });
+                pixel::SetStripeCeiling(0);
+                const std::string where = std::to_string(rows) + " rows, limit " + std::to_string(limit) +
+                                          ", at least " + std::to_string(minRows);
+                EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), rows) << where;
+                // No more bands than allowed, none shorter than asked unless there is only one.
+                EXPECT_LE(count.load(), std::max(1, std::min(limit, rows / minRows))) << where;
+                for (int i = 0; i < count.load() && count.load() > 1; ++i) {
+                    EXPECT_GE(bands[i].second - bands[i].first, minRows) << where;
+                }
+            }
 }
 
 // ---- demosaicing ----------------------------------------------------------------
@@ -207,7 +235,7 @@ inline std::vector<std::vector<uint16_t>> Tables(int maxValue) {
 
 TEST(FastPaths, TableLookupMatchesTheStraightKernel) {
     ForEachPath([&](const std::string& path) {
-        for (const int bpp : {1, 3, 4, 6})
+        for (const int bpp : {1, 3, 4})
             for (const bool tight : {false, true})
                 for (const int w : Widths())
                     for (const int h : {1, 2, 70}) {

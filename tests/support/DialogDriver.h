@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ModelDisk.h"
+#include "Screenshot.h"
 #include "SdkTestUtil.h"
 
 namespace dialogtest {
@@ -187,6 +188,11 @@ inline HWND PageWith(HWND sheet, int id) {
 
 // The system language picks the templates: LC_ALL=ja_JP.UTF-8 gives Japanese.
 inline bool Japanese() { return GetSystemDefaultLangID() == 1041; }
+
+// A picture of `sheet` named for it and the language (see Screenshot.h).
+inline void ShowDialog(HWND sheet, const std::string& name) {
+    Screenshot(sheet, (name + (Japanese() ? "_ja" : "_en")).c_str());
+}
 
 // A session on a simulated camera (drive 0, listed in the disk list) with
 // fresh settings, for the dialogs to work on.

@@ -21,6 +21,7 @@ TEST_F(DialogTest, AnalogDialogShowsTheSessionAndSendsWhatIsTypedOrSlid) {
     DialogDriver driver({[&](HWND sheet) {
         HWND page = AnalogPage(sheet);
         ASSERT_NE(page, nullptr);
+        ShowDialog(sheet, "analog_gain");
         EXPECT_EQ(WideText(sheet), Japanese() ? L"プロパティ" : L"Property");
         EXPECT_EQ(WideText(GetDlgItem(sheet, IDC_DEFAULT)), Japanese() ? L"規定値(&D)" : L"Default(&D)");
         EXPECT_EQ(TabTexts(sheet), std::vector<std::wstring>{L"Analog Gain"});

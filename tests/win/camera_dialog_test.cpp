@@ -77,6 +77,7 @@ TEST_F(CameraFormatDialog, ApplyStoresAndCancelKeepsWhatApplyStored) {
                              EXPECT_EQ(ListItems(dialog, IDC_SIZE_LIST),
                                        (std::vector<std::wstring>{L"4896 x 3264", L"2448 x 1632", Custom()}));
                              EXPECT_EQ(ListSelection(dialog, IDC_SIZE_LIST), 1);
+                             ShowDialog(dialog, "camera_format");
                              EXPECT_EQ(ListSelection(dialog, IDC_COLOR_LIST), 2);
                              EXPECT_EQ(Text(dialog, IDC_WIDTH), "2448");
                              EXPECT_EQ(Text(dialog, IDC_HEIGHT), "1632");

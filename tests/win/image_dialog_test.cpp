@@ -49,6 +49,7 @@ TEST_F(DialogTest, ImageDialogInMonochromeHasTheGrayPageAndOnlyTheGrayRows) {
         ChooseTab(sheet, 1);
         EXPECT_FALSE(IsWindowVisible(image));
         EXPECT_TRUE(IsWindowVisible(gray));
+        ShowDialog(sheet, "gray_filter");
         // "All frames" switches automatic gray gain on and off; "Once" asks for one frame.
         Click(gray, IDC_AUTO_ALL_FRAMES);
         EXPECT_EQ(object().m_adjust.m_grayAutoGainFrames, -1);
@@ -85,6 +86,7 @@ TEST_F(DialogTest, ImageDialogInColourTakesTypedValuesAndCancelRestoresTheFlags)
         EXPECT_EQ(BarMin(image, IDC_HUE_BAR), -360);
         EXPECT_EQ(BarMax(image, IDC_RED_GAIN_BAR), 400);
         EXPECT_TRUE(Checked(image, IDC_BAYER_3));
+        ShowDialog(sheet, "image_filter");
 
         // Beyond the trackbar: kept as typed.
         Type(image, IDC_RED_GAIN_EDIT, "500");
