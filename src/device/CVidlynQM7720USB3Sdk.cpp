@@ -82,6 +82,12 @@ int CVidlynQM7720USB3Sdk::ReadFrameIntoSlot(uint8_t* slot) {
     return 1;
 }
 
+int CVidlynQM7720USB3Sdk::OpenDevice() {
+    const int opened = CVidlynUSB3Lib::OpenDevice();
+    if (opened) m_subSampleChanged = 1;
+    return opened;
+}
+
 int CVidlynQM7720USB3Sdk::SetFormat(int, int, int, int, int subSample) {
     int result = 0;
     const bool paused = WithStreamPaused([&] {

@@ -15,6 +15,9 @@ public:
     int StartStream() override;
     int StopStream() override;
     int SetFormat(int x, int y, int width, int height, int subSample) override;
+    // A camera just opened has not been given the readout yet: the next SetFormat
+    // writes it whatever the subsampling code was before.
+    int OpenDevice() override;
 
     // Two-phase 16-bit register write: address sector, then value sector.
     int WriteSensorRegister(uint16_t address, uint16_t value);

@@ -123,6 +123,10 @@ TEST_F(Selection, SelectTheSecondCameraAndTakeFramesFromIt) {
     vidlyn::vcam::CameraModel& second = m_rig.Add(7, small);
     Open(2);
     EXPECT_EQ(m_rig.disk.OpenHandles(3), 1) << "a new session opens camera index 0";
+    // The first camera reads out subsampled; the second one, just opened, has
+    // not been told yet.
+    CVidlynQM7720USB3Sdk* device = m_session->object()->m_device;
+    ASSERT_EQ(device->SetFormat(0, 0, 0, 0, 3), 0);
 
     EXPECT_EQ(Vidlyn_SetDeviceNumber(h(), 2), 0);
     EXPECT_EQ(Vidlyn_GetLastError(h()), VIDLYN_ERR_CAMERA_NOT_FOUND);
@@ -131,8 +135,8 @@ TEST_F(Selection, SelectTheSecondCameraAndTakeFramesFromIt) {
     EXPECT_EQ(m_rig.disk.OpenHandles(7), 1);
     EXPECT_TRUE(DrainHistory(h()).empty());
 
-    CVidlynQM7720USB3Sdk* device = m_session->object()->m_device;
     ASSERT_EQ(device->SetFormat(0, 0, 0, 0, 3), 0);
+    EXPECT_EQ(second.Register(0x3002), 1) << "the newly selected camera gets the readout";
     const uint32_t before = first.FramesDelivered();
     ASSERT_EQ(device->StartCapture(), 0);
     std::vector<uint8_t> frame(device->GetFrameCopySize());
