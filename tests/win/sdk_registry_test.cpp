@@ -293,6 +293,29 @@ std::vector<Call> HandleExports() {
              return name[0] == L'x' ? r : 77;
          }},
         {"SetDeviceNumber", 0, [](int h) { return Vidlyn_SetDeviceNumber(h, 0); }},
+        {"StartPreview", 0, [](int h) { return Vidlyn_StartPreview(h); }},
+        {"StopPreview", 0, [](int h) { return Vidlyn_StopPreview(h); }},
+        {"Preview", 0, [](int h) { return Vidlyn_Preview(h); }},
+        {"CallBackPreview", 0, [](int h) { return Vidlyn_CallBackPreview(h, nullptr, nullptr, 0, 0); }},
+        {"Capture", 0, [](int h) { return Vidlyn_Capture(h); }},
+        {"Close", 0, [](int h) { return Vidlyn_Close(h); }},
+        {"SnapShot", 0,
+         [](int h) {
+             char frame[16] = "x";
+             const int r = Vidlyn_SnapShot(h, frame, sizeof frame, 0);
+             return frame[0] == 'x' ? r : 77;  // the buffer stays untouched
+         }},
+        {"GetImage", 0,
+         [](int h) {
+             char frame[16] = "x";
+             const int r = Vidlyn_GetImage(h, frame, sizeof frame, 0);
+             return frame[0] == 'x' ? r : 77;
+         }},
+        {"SetPreviewWindow", 0, [](int h) { return Vidlyn_SetPreviewWindow(h, nullptr, 0, 0, 64, 48); }},
+        {"SaveImage", 0, [](int h) { return Vidlyn_SaveImage(h, "never_written.bmp", 0); }},
+        {"SaveImageW", 0, [](int h) { return Vidlyn_SaveImageW(h, L"never_written.bmp", 0); }},
+        {"SetImageDlg", 0, [](int h) { return Vidlyn_SetImageDlg(h, nullptr); }},
+        {"SetAnalogDlg", 0, [](int h) { return Vidlyn_SetAnalogDlg(h, nullptr); }},
         {"GetCameraInfo", 0,
          [](int h) {
              VIDLYN_CAMERA_INFO info{};
@@ -351,7 +374,7 @@ TEST(SdkRegistry, UnknownHandleOrZeroReturnsTheFailureValueSilently) {
     int unknown = live + 1;
     while (SdkRegistry::Session(unknown) || unknown == 0) ++unknown;
     const auto calls = HandleExports();
-    EXPECT_EQ(calls.size(), 18u + 21u + 6u + 54u);
+    EXPECT_EQ(calls.size(), 18u + 21u + 6u + 13u + 54u);
     for (int h : {0, unknown, -1}) {
         for (const Call& c : calls) EXPECT_EQ(c.call(h), c.failure) << c.name << " handle " << h;
     }

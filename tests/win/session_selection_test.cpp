@@ -4,6 +4,7 @@
 // information record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -41,13 +42,15 @@ protected:
         std::vector<std::string> entries;
         for (int i = 0; i < listed; ++i) entries.push_back(CameraEnumEntry("QM7720E", i + 1));
         ASSERT_TRUE(WriteDiskEnum(entries));
-        m_session = std::make_unique<Session>();
+        m_session = std::make_unique<Session>(m_notify.get());
         ASSERT_NE(m_session->handle(), 0);
         DrainHistory(h());
+        Drain(m_notify.get());
     }
     int h() const { return m_session->handle(); }
 
     CameraRig m_rig;
+    MessageWindow m_notify;
     std::unique_ptr<Session> m_session;
 };
 
@@ -151,18 +154,45 @@ TEST_F(Selection, SelectTheSecondCameraAndTakeFramesFromIt) {
     EXPECT_EQ(m_rig.disk.OpenHandles(), 0);
 }
 
-TEST_F(Selection, NoSelectionWhileAModeRuns) {
-    m_rig.Add(3);
-    m_rig.Add(7);
+// Waits until `camera` has sent `frames` frames in all; false when they never came.
+bool WaitFrames(const vidlyn::vcam::CameraModel& camera, uint32_t frames) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(5))
+        if (camera.FramesDelivered() >= frames) return true;
+    return false;
+}
+
+TEST_F(Selection, NoSelectionWhileAModeRunsThenStreamFromTheSelectedCamera) {
+    vidlyn::vcam::CameraSettings quarter;
+    quarter.subsampleDivisor = 4;
+    vidlyn::vcam::CameraModel& first = m_rig.Add(3, quarter);
+    vidlyn::vcam::CameraModel& second = m_rig.Add(7, quarter);
+    ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry("QM7720E", 1), CameraEnumEntry("QM7720E", 2)}));
+    { Session firstStart; }  // stores the default format
+    ASSERT_TRUE(WriteDword(nullptr, "SubSample", 2));
     Open(2);
-    CVidlyn* s = m_session->object();
-    for (int state : {1, 2}) {
-        s->m_state = state;  // streaming, capture armed
-        EXPECT_EQ(Vidlyn_SetDeviceNumber(h(), 1), 0);
-        EXPECT_EQ(Vidlyn_GetLastError(h()), VIDLYN_ERR_NO_CAMERA);
-        EXPECT_EQ(m_rig.disk.OpenHandles(3), 1) << "the camera in use stays open";
-    }
-    s->m_state = 0;
+
+    ASSERT_EQ(Vidlyn_StartPreview(h()), 1);
+    ASSERT_TRUE(WaitFrames(first, 2));
+    EXPECT_EQ(Vidlyn_SetDeviceNumber(h(), 1), 0) << "refused while streaming";
+    EXPECT_EQ(m_rig.disk.OpenHandles(3), 1);
+    EXPECT_TRUE(WaitFrames(first, first.FramesDelivered() + 2)) << "the stream goes on";
+    ASSERT_EQ(Vidlyn_StopPreview(h()), 1);
+    ASSERT_EQ(Vidlyn_Capture(h()), 1);
+    EXPECT_EQ(Vidlyn_SetDeviceNumber(h(), 1), 0) << "refused while a capture is armed";
+    ASSERT_EQ(Vidlyn_Close(h()), 1);
+    // Reported codes as notified (every converted frame also reports 0 while
+    // automatic exposure is off; those are left out).
+    std::vector<int> codes;
+    for (const Notice& n : Drain(m_notify.get()))
+        if (n.lParam != 0) codes.push_back(static_cast<int>(n.lParam));
+    EXPECT_EQ(codes, std::vector<int>({VIDLYN_ERR_NO_CAMERA, VIDLYN_ERR_NO_CAMERA}));
+
+    EXPECT_EQ(Vidlyn_SetDeviceNumber(h(), 1), 1);
+    const uint32_t fromFirst = first.FramesDelivered();
+    ASSERT_EQ(Vidlyn_StartPreview(h()), 1);
+    EXPECT_TRUE(WaitFrames(second, 3)) << "frames come from the selected camera";
+    ASSERT_EQ(Vidlyn_StopPreview(h()), 1);
+    EXPECT_EQ(first.FramesDelivered(), fromFirst);
 }
 
 TEST_F(Selection, CameraInformation) {
