@@ -19,8 +19,13 @@ int64_t LevelScale(const SceneParams& p) {
 
 uint8_t Clip(int64_t v) { return static_cast<uint8_t>(v > 255 ? 255 : v); }
 
-// RGGB: red at (even, even), blue at (odd, odd), green elsewhere.
-int Channel(int y, int x) { return (y & 1) == 0 ? (x & 1) : (x & 1) + 1; }  // 0 red, 1 green, 2 blue
+// The sensor's mosaic, as the library reads it by default (phase 3): green and
+// red on even rows, blue and green on odd rows.
+int Channel(int y, int x) { return (y & 1) == 0 ? ((x & 1) ? 0 : 1) : ((x & 1) ? 1 : 2); }  // 0 red, 1 green, 2 blue
+
+// Colour of each bar, red 4, green 2, blue 1: white, yellow, cyan, green,
+// magenta, red, blue, black, as on a test chart.
+constexpr int kBarColours[8] = {7, 6, 3, 2, 5, 4, 1, 0};
 
 void RenderBars(const SceneParams& p, int64_t scale, uint8_t* dst) {
     const int w = p.width;
@@ -29,7 +34,7 @@ void RenderBars(const SceneParams& p, int64_t scale, uint8_t* dst) {
     std::vector<int> ramp(size_t(w) * 2);
     for (int parity = 0; parity < 2; ++parity) {
         for (int x = 0; x < w; ++x) {
-            const int bar = x * 8 / w;
+            const int bar = kBarColours[x * 8 / w];
             const int channel = Channel(parity, x);
             const bool lit = channel == 0 ? (bar & 4) : channel == 1 ? (bar & 2) : (bar & 1);
             const int level = 40 + 160 * ((x * 8) % w) / w;  // each bar ramps up from its left edge

@@ -1,5 +1,5 @@
 // The pictures the simulated camera looks at. A scene is rendered once per
-// register setting (the still part, on the sensor's RGGB mosaic) and then moved
+// register setting (the still part, on the sensor's colour mosaic) and then moved
 // and stamped per frame, so that a full-size frame costs one pass over memory.
 #pragma once
 #include <cstdint>
