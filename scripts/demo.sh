@@ -15,7 +15,7 @@ export VIDLYN_BUILD_DIR=$build
 step() { printf '\n=== %s\n' "$*"; }
 sample() {
     echo "\$ vidlyn_sample $*"
-    "$here/wine-emulator.sh" "$build/bin/vidlyn_sample.exe" "$@" | tr -d '\r'
+    "$here/wine-emulator.sh" "$build/bin/vidlyn_sample.exe" "$@" | sed 's/\r$//'
 }
 
 step "building the DLL, the sample and the virtual camera"
@@ -24,6 +24,8 @@ BUILD_TARGETS="VidlynSdk vidlyn_sample vidlyn_vcamd_host" "$here/build.sh" win
 step "starting the virtual camera"
 # A camera left running by an interrupted demo is stopped first.
 [ -f "$build/vcam.pid" ] && "$here/vcam.sh" stop >/dev/null 2>&1 || true
+# The demo starts from the SDK's default settings (tests leave theirs behind).
+"$here/wine-emulator.sh" reg delete 'HKCU\Software\Norvex\VidlynQM77203Sdk' /f >/dev/null 2>&1 || true
 "$here/vcam.sh" start --drives 1 >/dev/null
 trap 'status=$?; echo; echo "=== stopping the virtual camera"; "$here/vcam.sh" stop || status=1; exit $status' EXIT
 sed -n 's/^vidlyn_vcamd: //p' "$build/vcam.log"
@@ -31,6 +33,20 @@ sed -n 's/^vidlyn_vcamd: //p' "$build/vcam.log"
 step "the cameras the SDK finds"
 sample list
 
+step "streaming 3 seconds at full resolution, 24 bits per pixel"
+echo "(the virtual camera's link: 400 MB/s, 15 980 544 bytes per frame: at most 25.0 frames per second)"
+sample --mode 24 stream 3
+
+step "one still in each format"
+out=$root/build/demo
+rm -rf "$out"
+mkdir -p "$out"
+for format in bmp raw jpeg png tiff; do
+    sample snap "Z:$out/still.$format" "$format"
+done
+
 step "not shown yet"
-echo "Streaming, still images and AVI recording are not exported by the DLL yet;"
-echo "the demo shows them as soon as they are."
+echo "AVI recording (Vidlyn_Record) is not exported by the DLL yet; the demo records as soon as it is."
+
+step "files written"
+ls -l "$out"

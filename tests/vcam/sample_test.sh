@@ -17,6 +17,10 @@ run() {
     echo "$out"
 }
 
+# The sample's settings stay in the prefix's registry: start and end without them.
+forget_settings() { "$emulator" reg delete 'HKCU\Software\Norvex\VidlynQM77203Sdk' /f >/dev/null 2>&1; }
+forget_settings
+
 run list
 [ "$status" = 0 ] || fail "list exited with $status"
 grep -q '^SDK version 0x013A0519, 2 cameras$' <<<"$out" || fail "list does not count two cameras"
@@ -30,6 +34,35 @@ grep -q '^gain = 300$' <<<"$out" || fail "set does not confirm the gain"
 grep -q '^mirror-h = 1$' <<<"$out" || fail "set does not confirm the mirror"
 [ "$(grep '^reg 0x2004 ' "$VIDLYN_VCAM_MOUNT/physicaldrive7.state")" = "reg 0x2004 2000" ] ||
     fail "the exposure did not reach camera 2 (drive 7)"
+
+# One still in each format, parsed back from the file's own header.
+dir=$(mktemp -d)
+trap 'forget_settings; rm -rf "$dir"' EXIT
+u32le() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }
+u16le() { od -An -tu2 -j"$2" -N2 "$1" | tr -d ' '; }
+hex() { od -An -tx1 -j"$2" -N"$3" "$1" | tr -d ' \n'; }
+for format in bmp raw jpeg png tiff; do
+    run snap "Z:$dir/still.$format" "$format"
+    [ "$status" = 0 ] || fail "snap $format exited with $status"
+    grep -q "^saved Z:$dir/still.$format ([0-9]* bytes, 24 bits per pixel)$" <<<"$out" || fail "snap $format: no confirmation"
+done
+f=$dir/still.bmp
+[ "$(hex "$f" 0 2)" = 424d ] && [ "$(u32le "$f" 18)" = 4896 ] && [ "$(u32le "$f" 22)" = 3264 ] &&
+    [ "$(u16le "$f" 28)" = 24 ] && [ "$(u32le "$f" 2)" = "$(stat -c %s "$f")" ] || fail "the BMP header is not a 4896 x 3264 24-bit bitmap"
+[ "$(stat -c %s "$dir/still.raw")" = $((4896 * 3 * 3264)) ] || fail "the raw file is not one 24-bit frame"
+f=$dir/still.png
+[ "$(hex "$f" 0 8)" = 89504e470d0a1a0a ] && [ "$(hex "$f" 16 8)" = 0000132000000cc0 ] ||
+    fail "the PNG is not 4896 x 3264"
+f=$dir/still.jpeg
+[ "$(hex "$f" 0 2)" = ffd8 ] && [ "$(hex "$f" $(($(stat -c %s "$f") - 2)) 2)" = ffd9 ] || fail "the JPEG is not whole"
+f=$dir/still.tiff
+[ "$(hex "$f" 0 4)" = 49492a00 ] || fail "the TIFF is not a classic little-endian TIFF"
+
+# A short stream: frames arrive, and the camera's counter is read from them.
+run --mode 8 stream 2
+[ "$status" = 0 ] || fail "stream exited with $status"
+grep -q '^stream: 4896 x 3264, 8 bits per pixel: [1-9][0-9]* frames in .* fps), [0-9]* dropped by the frame counter$' \
+    <<<"$out" || fail "stream reports no frames"
 
 # Failures: the SDK's code and its meaning, exit status 1; a wrong command line 2.
 run set exposure 4000

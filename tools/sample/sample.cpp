@@ -4,11 +4,16 @@
 //   vidlyn_sample list                       the cameras and their information
 //   vidlyn_sample set NAME VALUE [...]       exposure, gain, white balance, filters, automatic
 //                                            exposure, mirror (kept by the SDK for later sessions)
+//   vidlyn_sample snap FILE FORMAT           one still: bmp, raw, jpeg, jpeg-mid, jpeg-low, png, tiff
+//   vidlyn_sample stream SECONDS             frames received, dropped, frames per second
 //
 //   --camera N   use camera N of the list (default 1)
+//   --mode M     colour mode, bits per pixel: 8, 16, 24 (default), 32, 48, 64
 //
 // Every failure prints the SDK's error code with its meaning and ends the
 // program with exit status 1 (2 for a wrong command line).
+#include "sample.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -17,13 +22,13 @@
 #include <string>
 #include <vector>
 
-#include "VidlynSdk.h"
-
 namespace {
 
 const char kUsage[] =
-    "usage: vidlyn_sample [--camera N] COMMAND [ARGS]\n"
+    "usage: vidlyn_sample [--camera N] [--mode 8|16|24|32|48|64] COMMAND [ARGS]\n"
     "  list                      the cameras and their information\n"
+    "  snap FILE FORMAT          one still; FORMAT: bmp, raw, jpeg, jpeg-mid, jpeg-low, png, tiff\n"
+    "  stream SECONDS            stream: frames received, dropped (by the camera's counter), fps\n"
     "  set NAME VALUE [...]      change settings; NAME is one of\n"
     "                            exposure (1..3335, larger is shorter), gain (0..1023),\n"
     "                            wb-red, wb-green, wb-blue (0..800 %), wb-auto (0/1),\n"
@@ -61,28 +66,19 @@ const char* ErrorMeaning(int code) {
     }
 }
 
-// A session with the chosen camera, released at the end of the scope.
-class Session {
-public:
-    Session() : m_handle(Vidlyn_Initialize(nullptr)) {
-        // A first start reports that no settings were stored yet: not a failure here.
-        while (m_handle && Vidlyn_GetLastError(m_handle) != 0) {
-        }
-    }
-    ~Session() {
-        if (m_handle) Vidlyn_Release(m_handle);
-    }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-    operator int() const { return m_handle; }
+}  // namespace
 
-private:
-    int m_handle;
-};
+Session::Session() : m_handle(Vidlyn_Initialize(nullptr)) {
+    // A first start reports that no settings were stored yet: not a failure here.
+    while (m_handle && Vidlyn_GetLastError(m_handle) != 0) {
+    }
+}
 
-// Prints why `call` failed (the session's newest error code) and returns exit status 1.
-int Fail(int handle, const char* call) {
-    const int code = handle ? Vidlyn_GetLastError(handle) : 0;
+Session::~Session() {
+    if (m_handle) Vidlyn_Release(m_handle);
+}
+
+int FailCode(int code, const char* call) {
     if (code)
         std::fprintf(stderr, "error: %s failed: code %d, %s\n", call, code, ErrorMeaning(code));
     else
@@ -90,11 +86,14 @@ int Fail(int handle, const char* call) {
     return 1;
 }
 
-// Selects camera `number` (1-based, as listed) of a session.
+int Fail(int handle, const char* call) { return FailCode(handle ? Vidlyn_GetLastError(handle) : 0, call); }
+
 int SelectCamera(int handle, int number) {
     if (Vidlyn_SetDeviceNumber(handle, number - 1) != 1) return Fail(handle, "Vidlyn_SetDeviceNumber");
     return 0;
 }
+
+namespace {
 
 int List() {
     Session session;
@@ -190,17 +189,30 @@ int Set(int camera, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int camera = 1;
+    Options options;
     int first = 1;
-    if (argc > 2 && std::strcmp(argv[1], "--camera") == 0) {
-        camera = std::atoi(argv[2]);
-        first = 3;
+    for (; first + 1 < argc && std::strncmp(argv[first], "--", 2) == 0; first += 2) {
+        const int value = std::atoi(argv[first + 1]);
+        if (std::strcmp(argv[first], "--camera") == 0 && value >= 1)
+            options.camera = value;
+        else if (std::strcmp(argv[first], "--mode") == 0 && value >= 8 && value <= 64 && value % 8 == 0 &&
+                 value != 40 && value != 56)
+            options.mode = value;
+        else
+            break;
     }
     const char* command = first < argc ? argv[first] : "";
-    if (camera >= 1) {
-        if (std::strcmp(command, "list") == 0 && first + 1 == argc) return List();
-        if (std::strcmp(command, "set") == 0) return Set(camera, argc - first - 1, argv + first + 1);
+    const int args = argc - first - 1;
+    char** arg = argv + first + 1;
+    if (std::strcmp(command, "list") == 0 && args == 0) return List();
+    if (std::strcmp(command, "set") == 0) return Set(options.camera, args, arg);
+    if (std::strcmp(command, "snap") == 0 && args == 2) {
+        const char* formats[] = {"bmp", "raw", "jpeg", "jpeg-mid", "jpeg-low", "png", "tiff"};
+        for (int format = 0; format < 7; ++format)
+            if (std::strcmp(arg[1], formats[format]) == 0) return Snap(options, arg[0], format);
     }
+    if (std::strcmp(command, "stream") == 0 && args == 1 && std::atof(arg[0]) > 0)
+        return Stream(options, std::atof(arg[0]));
     std::fputs(kUsage, stderr);
     return 2;
 }
