@@ -3,6 +3,10 @@
 #include "VidlynSdk.h"
 #include "sdk/CallFrame.h"
 
+int Vidlyn_SetCameraDlg(int handle, HWND parent) {
+    return WithSession(handle, 0, [=](CVidlyn& s) { return s.SetCameraDlg(parent); });
+}
+
 int Vidlyn_SetAnalogDlg(int handle, HWND parent) {
     return WithSession(handle, 0, [=](CVidlyn& s) { return s.SetAnalogDlg(parent); });
 }

@@ -171,6 +171,9 @@ public:
     // --- property dialogs (modal, on the caller's thread) -------------------
     int SetAnalogDlg(HWND parent);
     int SetImageDlg(HWND parent);
+    // Stops a running mode for the time the dialog is open and starts it
+    // again afterwards, with the stored format when the user chose OK.
+    int SetCameraDlg(HWND parent);
 
 private:
     // Pieces of the preview loop: one frame from the stream into the output

@@ -6,6 +6,7 @@
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "session/CVidlyn.h"
 #include "settings/AnalogGainDialog.h"
+#include "settings/CameraFormatDialog.h"
 #include "settings/ImageFilterDialog.h"
 
 namespace {
@@ -77,6 +78,36 @@ int CVidlyn::SetImageDlg(HWND parent) {
     Publish(m_dialogLock, m_imageDlg, outer);
 
     if (result != IDOK) m_adjust = saved;
+    if (result == -1) {
+        pushError(VIDLYN_ERR_PREVIEW_WINDOW);  // the dialog could not be made
+        return 0;
+    }
+    return 1;
+}
+
+int CVidlyn::SetCameraDlg(HWND parent) {
+    if (!m_device) {
+        pushError(VIDLYN_ERR_NO_CAMERA);
+        return 0;
+    }
+    // No frame is converted while the format changes. The preview window and
+    // the callback settings stay, so a restarted stream goes on in them.
+    const int state = m_state.load();
+    if (state == 1 || state == 2) StopAcquisition();
+
+    CCameraFormatDlg dialog;
+    const INT_PTR result = dialog.Run(parent);
+    if (result == IDOK) {
+        LoadCameraFormat();
+        LoadStreamSettings();
+    }
+
+    // A failed restart leaves the session idle with its code in the history.
+    if (state == 1) {
+        StartPreview();
+    } else if (state == 2) {
+        Capture();
+    }
     if (result == -1) {
         pushError(VIDLYN_ERR_PREVIEW_WINDOW);  // the dialog could not be made
         return 0;

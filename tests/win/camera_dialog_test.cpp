@@ -152,3 +152,44 @@ TEST_F(CameraFormatDialog, FullTableRefusesACustomSizeWithAMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Through the export, on a session with a camera: a running mode stops while
+// the dialog is open and starts again when it closes, with the new format
+// after OK and the old one after Cancel.
+TEST_F(DialogTest, CameraDialogRestartsAStreamWithTheChosenFormat) {
+    ASSERT_EQ(Vidlyn_SetColorMode(*session, 24), 1);
+    ASSERT_EQ(Vidlyn_StartPreview(*session), 1);
+    DialogDriver driver({[&](HWND dialog) {
+        EXPECT_EQ(object().m_state.load(), 0);  // stopped while the format changes
+        Choose(dialog, IDC_COLOR_LIST, 3);      // "Color 32bit"
+        Type(dialog, IDC_WAIT_TIME, "20");
+        Press(dialog, IDOK);
+    }});
+    EXPECT_EQ(Vidlyn_SetCameraDlg(*session, nullptr), 1);
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(object().m_state.load(), 1);
+    EXPECT_EQ(Vidlyn_GetColorMode(*session), 32);
+    EXPECT_EQ(Vidlyn_GetWaitTime(*session), 20);
+    EXPECT_EQ(Vidlyn_StopPreview(*session), 1);
+}
+
+TEST_F(DialogTest, CameraDialogApplyThenCancelRearmsCaptureWithTheOldFormat) {
+    ASSERT_EQ(Vidlyn_SetColorMode(*session, 24), 1);
+    ASSERT_EQ(Vidlyn_Capture(*session), 1);
+    DialogDriver driver({[&](HWND dialog) {
+                             EXPECT_EQ(object().m_state.load(), 0);
+                             Choose(dialog, IDC_COLOR_LIST, 0);
+                             Press(dialog, IDC_APPLY);
+                         },
+                         [&](HWND dialog) { Press(dialog, IDCANCEL); }});
+    EXPECT_EQ(Vidlyn_SetCameraDlg(*session, nullptr), 1);
+    EXPECT_TRUE(driver.Finished());
+    int32_t stored = -1;
+    EXPECT_TRUE(ReadDword("", "Color", &stored) && stored == 0);  // Apply wrote it ...
+    EXPECT_EQ(Vidlyn_GetColorMode(*session), 24);                 // ... but the session kept its format
+    EXPECT_EQ(object().m_state.load(), 2);
+}
+
+}  // namespace

@@ -223,7 +223,8 @@ static_assert(sizeof(kExportTable) / sizeof(kExportTable[0]) == 117, "117 export
 // Exports of the table that are still being built; the DLL may lack these and
 // no others.
 const std::set<std::string> kComing = {
-    "Vidlyn_Record", "Vidlyn_RecordW", "Vidlyn_SetCameraDlg",
+    "Vidlyn_Record",
+    "Vidlyn_RecordW",
 };
 
 // The names in the DLL's export directory, in directory order.

@@ -177,4 +177,31 @@ TEST_F(DialogTest, ImageDialogTakesComputedGainsWithoutBlockingTheirThread) {
     racing.join();
 }
 
+// The whole road: the running stream balances once on its acquisition thread,
+// the open dialog follows, and a stop while the dialog is open returns.
+TEST_F(DialogTest, ImageDialogFollowsTheBalanceOfTheRunningStream) {
+    ASSERT_EQ(Vidlyn_SetColorMode(*session, 24), 1);
+    ASSERT_EQ(Vidlyn_StartPreview(*session), 1);
+    DialogDriver driver({[&](HWND sheet) { Click(ImagePage(sheet), IDC_AUTO_ONCE); },
+                         [&](HWND sheet) {
+                             const DWORD start = GetTickCount();
+                             while (object().m_adjust.m_bayerGainAuto != 0 && GetTickCount() - start < 60000) {
+                                 Settle(20);
+                             }
+                             ASSERT_EQ(object().m_adjust.m_bayerGainAuto, 0) << "no frame was balanced";
+                             Settle(300);
+                             HWND image = ImagePage(sheet);
+                             const ImageAdjustBlock& a = object().m_adjust;
+                             EXPECT_LE(a.m_bayerGainRed, 400);
+                             EXPECT_LE(a.m_bayerGainBlue, 400);
+                             EXPECT_EQ(BarPosition(image, IDC_RED_GAIN_BAR), a.m_bayerGainRed);
+                             EXPECT_EQ(Text(image, IDC_BLUE_GAIN_EDIT), std::to_string(a.m_bayerGainBlue));
+                             EXPECT_EQ(Vidlyn_StopPreview(*session), 1);
+                             Press(sheet, IDOK);
+                         }});
+    EXPECT_EQ(Vidlyn_SetImageDlg(*session, nullptr), 1);
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(object().m_state.load(), 0);
+}
+
 }  // namespace
