@@ -160,7 +160,9 @@ namespace {
 // after OK and the old one after Cancel.
 TEST_F(DialogTest, CameraDialogRestartsAStreamWithTheChosenFormat) {
     ASSERT_EQ(Vidlyn_SetColorMode(*session, 24), 1);
-    ASSERT_EQ(Vidlyn_StartPreview(*session), 1);
+    ASSERT_EQ(Vidlyn_Preview(*session), 1);
+    HWND window = object().m_previewWnd;
+    ASSERT_NE(window, nullptr);
     DialogDriver driver({[&](HWND dialog) {
         EXPECT_EQ(object().m_state.load(), 0);  // stopped while the format changes
         Choose(dialog, IDC_COLOR_LIST, 3);      // "Color 32bit"
@@ -172,7 +174,8 @@ TEST_F(DialogTest, CameraDialogRestartsAStreamWithTheChosenFormat) {
     EXPECT_EQ(object().m_state.load(), 1);
     EXPECT_EQ(Vidlyn_GetColorMode(*session), 32);
     EXPECT_EQ(Vidlyn_GetWaitTime(*session), 20);
-    EXPECT_EQ(Vidlyn_StopPreview(*session), 1);
+    EXPECT_EQ(object().m_previewWnd, window);  // the stream goes on in the same window
+    EXPECT_EQ(Vidlyn_Close(*session), 1);
 }
 
 TEST_F(DialogTest, CameraDialogApplyThenCancelRearmsCaptureWithTheOldFormat) {
