@@ -30,6 +30,25 @@ void WritePreset(int index, int width, int height) {
     for (int i = 0; i < 7; ++i) ASSERT_TRUE(WriteDword(name, names[i], values[i]));
 }
 
+// Every template is in the DLL under its id, in its language.
+TEST(DialogTemplates, LiveInTheDllUnderTheirIdsAndLanguages) {
+    HMODULE dll = LoadLibraryExA(VIDLYN_SDK_DLL_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(dll, nullptr);
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+    const struct {
+        int id;
+        WORD language;
+    } templates[] = {{106, english}, {101, japanese}, {111, english}, {104, japanese}, {110, english}, {105, japanese},
+                     {108, english}, {102, japanese}, {107, english}, {103, japanese}, {112, english}, {113, japanese}};
+    for (const auto& t : templates) {
+        const WORD other = t.language == english ? japanese : english;
+        EXPECT_NE(FindResourceExA(dll, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(t.id), t.language), nullptr) << t.id;
+        EXPECT_EQ(FindResourceExA(dll, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(t.id), other), nullptr) << t.id;
+    }
+    FreeLibrary(dll);
+}
+
 INT_PTR RunFormatDialog() {
     CCameraFormatDlg dialog;
     return dialog.Run(nullptr);
