@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "DialogDriver.h"
+#include "device/CVidlynQM7720USB3Sdk.h"
 #include "settings/DialogResources.h"
 
 namespace {
@@ -141,6 +142,18 @@ TEST_F(DialogTest, AnalogDialogTakesRegulatedValuesWithoutBlockingTheirThread) {
     EXPECT_EQ(Vidlyn_SetAnalogDlg(*session, nullptr), 1);
     EXPECT_TRUE(driver.Finished());
     object().ShowAnalogDialogValue(IDC_EXPOSURE_EDIT);  // no dialog: nothing happens
+}
+
+// A subsampled readout allows half the exposure range.
+TEST_F(DialogTest, AnalogDialogExposureRangeFollowsTheSubsampling) {
+    object().m_device->m_subSample = 1;
+    DialogDriver driver({[&](HWND sheet) {
+        EXPECT_EQ(BarMax(AnalogPage(sheet), IDC_EXPOSURE_BAR), 1668);
+        Press(sheet, IDOK);
+    }});
+    EXPECT_EQ(Vidlyn_SetAnalogDlg(*session, nullptr), 1);
+    EXPECT_TRUE(driver.Finished());
+    object().m_device->m_subSample = 0;
 }
 
 TEST_F(DialogTest, DialogsNeedASessionWithACamera) {
