@@ -258,7 +258,18 @@ TEST_F(AcquisitionModes, TwoHundredCyclesLeaveNothingBehind) {
     DWORD handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     const DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    const std::set<DWORD> running = ThreadIds();
+    // A worker signals its done event as its last act and leaves a moment later:
+    // give the last ones that moment before looking for them.
+    std::set<DWORD> running = ThreadIds();
+    const auto anyWorkerRuns = [&] {
+        for (DWORD id : workers)
+            if (running.count(id)) return true;
+        return false;
+    };
+    for (int wait = 0; wait < 100 && anyWorkerRuns(); ++wait) {
+        Sleep(20);
+        running = ThreadIds();
+    }
 
     EXPECT_EQ(allocationsAfter, allocations);
     EXPECT_EQ(handlesAfter, handles);
