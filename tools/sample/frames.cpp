@@ -27,6 +27,12 @@ bool Prepare(const Session& session, const Options& options, int* status) {
     return true;
 }
 
+// Empties the session's error history (20 entries), e.g. of the "no frame
+// yet" answers while waiting for the first frame.
+void ForgetErrors(int handle) {
+    for (int i = 0; i < 20; ++i) Vidlyn_GetLastError(handle);
+}
+
 double Seconds() {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -122,7 +128,7 @@ int Stream(const Options& options, double seconds) {
             Sleep(1);
             continue;
         }
-        ++frames;
+        if (++frames == 1) ForgetErrors(session);
         const unsigned counter = ReadFrameCounter(frame.data(), width, stride, options.mode);
         if (counter > last + 1 && last != 0) dropped += counter - last - 1;
         if (counter) last = counter;
