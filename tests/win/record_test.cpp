@@ -2,7 +2,8 @@
 // RIFF structure: every way a recording ends (its time up, duration 0, the
 // file full, a stop, a close, a release) leaves a finalized file; a second
 // recording of the same session is refused; two sessions record at once; the
-// frames are built right from every colour mode.
+// frames are built right from every colour mode; recorded frames and still
+// images saved while streaming are whole frames of the camera, never torn.
 #include <gtest/gtest.h>
 
 #include "FileReaders.h"
@@ -11,6 +12,7 @@
 #include "pixel/AviLayout.h"
 
 using namespace streamtest;
+using vidlyn::vcam::CameraModel;
 using namespace filetest;
 
 namespace {
@@ -230,6 +232,40 @@ TEST_F(Recording, FramesAreBuiltFromEveryColourMode) {
         DibBuffer small;
         ASSERT_EQ(small.Create(kWidth / 2, kHeight, 24), 1);
         EXPECT_EQ(s->TakeRecordFrame(small), 0);
+    }
+}
+
+// 8 bits: the output picture is the camera's frame itself, numbered in its
+// first bytes; every frame taken while the stream runs must be one of them whole.
+TEST_F(Recording, RecordedAndSavedFramesAreNeverTorn) {
+    ASSERT_EQ(Vidlyn_SetColorMode(h, 8), 1);
+    ASSERT_EQ(Vidlyn_SetWaitTime(h, 0), 1);  // convert as often as frames come
+    ASSERT_EQ(Vidlyn_Record(h, path.c_str(), 1500, 0), 1);
+    const std::string still = TempPath("still.raw");
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(Vidlyn_SaveImage(h, still.c_str(), VIDLYN_FORMAT_RAW), 1);
+        const std::vector<uint8_t> image = ReadBytes(still);
+        const uint32_t number = CameraModel::DecodeFrameNumber(image.data());
+        ASSERT_TRUE(image == streamtest::Picture(*camera, number)) << "still " << i << ": frame " << number << " torn";
+    }
+    Remove(still);
+    ASSERT_TRUE(Ended(s));
+    const AviFile f = ReadAvi(path);
+    const size_t n = ExpectFinalized(f);
+    ASSERT_GE(n, 2u);
+    uint32_t previous = 0;
+    std::vector<uint8_t> gray(size_t(kWidth) * kHeight);
+    for (size_t i = 0; i < n; ++i) {
+        // Bottom-up rows of equal blue, green and red back to memory order.
+        const uint8_t* rows = &f.bytes[f.frames[i].offset + 8];
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                gray[size_t(y) * kWidth + x] = rows[size_t(kHeight - 1 - y) * kWidth * 3 + 3 * x];
+        const uint32_t number = CameraModel::DecodeFrameNumber(gray.data());
+        ASSERT_GT(number, previous) << "recorded frame " << i << " repeated or out of order";
+        ASSERT_TRUE(gray == streamtest::Picture(*camera, number))
+            << "recorded frame " << i << ": camera frame " << number << " torn";
+        previous = number;
     }
 }
 
