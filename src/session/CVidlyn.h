@@ -147,8 +147,9 @@ public:
     // full or m_recording is cleared; the file is finalized in every case.
     void RunRecordLoop();
     // The current picture as a 24-bit bottom-up frame of the file, built by
-    // the depth it has now; 0 when it is not of the frame's size.
-    int TakeRecordFrame(DibBuffer& frame);
+    // the depth it has now; *taken becomes its frame count. 0 when it is the
+    // frame *taken already or not of the frame's size.
+    int TakeRecordFrame(DibBuffer& frame, uint32_t* taken);
 
     // --- frame path: preparation, placement, conversion, auto exposure -----
     // Sizes the frame buffers for the colour type and configures the camera

@@ -42,6 +42,7 @@ ConvertKernel FrameKernel(uint16_t bitCount) {
         case 16:
             return KernelGrayTo24Flip;
         case 24:
+            return KernelCopyRowsFlip;  // same rows as a pixel-wise copy, one block copy each
         case 32:
             return KernelBgr24CopyFlip;
         case 48:
@@ -124,16 +125,20 @@ void CVidlyn::JoinRecordThread() {
     m_recThreadId = 0;
 }
 
-int CVidlyn::TakeRecordFrame(DibBuffer& frame) {
+int CVidlyn::TakeRecordFrame(DibBuffer& frame, uint32_t* taken) {
     // The picture is read whole, never while the acquisition loop writes the
     // next frame into it. Its depth is taken with it, so a change of colour
     // mode can never pair a buffer with the wrong conversion.
     FrameGuard::Reading reading(m_frameGuard);
+    // The hand-over flag may announce a frame that was taken already (the
+    // next one arrived between the flag and the read): never record it twice.
+    if (reading.Frame() == *taken) return 0;
     const DibBuffer* output = OutputBuffer();
     if (output == nullptr || output->bits == nullptr || output->width != frame.width ||
         output->height != frame.height) {
         return 0;
     }
+    *taken = reading.Frame();
     return frame.Convert(FrameKernel(output->bitCount), output, nullptr, 0, 0, 0, 0);
 }
 
@@ -157,6 +162,11 @@ void CVidlyn::RunRecordLoop() {
         return;
     }
     uint32_t lastArrival = 0;
+    uint32_t taken;  // the picture as it was when the recording began is not recorded
+    {
+        FrameGuard::Reading reading(m_frameGuard);
+        taken = reading.Frame();
+    }
     while (m_recording.load() != 0) {
         // A stop cuts the wait short.
         if (m_stopEvent) {
@@ -167,11 +177,11 @@ void CVidlyn::RunRecordLoop() {
         if (m_recording.load() == 0) break;
         if (m_recFrameReady.exchange(0) == 0) continue;
         const uint32_t now = timeGetTime();
+        if (!TakeRecordFrame(frame, &taken)) continue;
         if (m_recStartTime == 0) {
             m_recStartTime = now;
             m_recDuration += now;  // from here on the end time
         }
-        if (!TakeRecordFrame(frame)) continue;
         const AviWriter::AddResult added = m_avi.AddFrame(frame.bits);
         if (added == AviWriter::kAdded) lastArrival = now;
         if (added == AviWriter::kWriteFailed) pushError(VIDLYN_ERR_SETTINGS);

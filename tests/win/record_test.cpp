@@ -210,7 +210,9 @@ TEST_F(Recording, FramesAreBuiltFromEveryColourMode) {
             for (int i = 0; i < out->stride; ++i) out->bits[size_t(y) * out->stride + i] = uint8_t(i * 13 + y * 7);
         DibBuffer frame;
         ASSERT_EQ(frame.Create(kWidth, kHeight, 24), 1);
-        ASSERT_EQ(s->TakeRecordFrame(frame), 1);
+        uint32_t taken = 12345;
+        ASSERT_EQ(s->TakeRecordFrame(frame, &taken), 1);
+        EXPECT_EQ(s->TakeRecordFrame(frame, &taken), 0);  // the same frame is not taken twice
         for (int y = 0; y < kHeight; y += 97)
             for (int x = 0; x < kWidth; ++x)
                 for (int c = 0; c < 3; ++c) {
@@ -231,7 +233,8 @@ TEST_F(Recording, FramesAreBuiltFromEveryColourMode) {
         // A picture of another size is not taken.
         DibBuffer small;
         ASSERT_EQ(small.Create(kWidth / 2, kHeight, 24), 1);
-        EXPECT_EQ(s->TakeRecordFrame(small), 0);
+        taken = 12345;
+        EXPECT_EQ(s->TakeRecordFrame(small, &taken), 0);
     }
 }
 
