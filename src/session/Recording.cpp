@@ -70,7 +70,9 @@ int CVidlyn::Record(const char* fileName, int duration, int withWindow) {
         }
         JoinRecordThread();
     }
-    ForgetCallback();
+    // A recording started from idle delivers no frames to the application; a
+    // running stream keeps its settings, which its loop reads on every frame.
+    if (m_state.load() == 0) ForgetCallback();
     // A stream that runs keeps its window; otherwise the window is made first.
     if (withWindow && m_previewWnd == nullptr && !OpenPreviewWindow()) {
         return 0;
