@@ -268,10 +268,15 @@ VIDLYN_API int Vidlyn_CallBackPreview(int handle, HWND callbackWnd, void* buffer
  *   duration    milliseconds to record, counted from the first frame
  *   withWindow  non-zero: also show the preview window
  * Starts streaming when the session is idle and joins a running stream.
+ * The recording ends when its time is up, when the file would pass 4 GiB,
+ * or when streaming stops (Vidlyn_StopPreview, Vidlyn_Close, Vidlyn_Release);
+ * the file is complete (index written, frame rate measured) in every case.
  * Returns 1 when recording started, 0 on failure. Reports:
- *   9   fileName is NULL or empty
+ *   9   fileName is NULL or empty, or duration is negative
+ *   1   a recording of this session is still running (it goes on)
  *   4   the window or its drawing context could not be made
- *   12  the file could not be created
+ *   12  the file could not be created (or, later, written: the recording
+ *       ends there with the frames written so far)
  *   3   the record thread could not be created
  *   and the codes of Vidlyn_StartPreview when streaming cannot start (1
  *   while capture is armed); failures after the window was made close it

@@ -1,4 +1,5 @@
-// Exports that write files: still images of the current frame.
+// Exports that write files: still images of the current frame and AVI
+// recordings of the stream.
 #include "VidlynSdk.h"
 #include "sdk/CallFrame.h"
 
@@ -25,5 +26,20 @@ int Vidlyn_SaveImageW(int handle, const wchar_t* fileName, int format) {
             return 0;
         }
         return s.SaveImage(narrow, format);
+    });
+}
+
+int Vidlyn_Record(int handle, const char* fileName, int duration, int withWindow) {
+    return WithSession(handle, 0, [=](CVidlyn& s) { return s.Record(fileName, duration, withWindow); });
+}
+
+int Vidlyn_RecordW(int handle, const wchar_t* fileName, int duration, int withWindow) {
+    return WithSession(handle, 0, [=](CVidlyn& s) {
+        char narrow[1024];
+        if (!NarrowFileName(fileName, narrow)) {
+            s.pushError(VIDLYN_ERR_SETTINGS);
+            return 0;
+        }
+        return s.Record(narrow, duration, withWindow);
     });
 }

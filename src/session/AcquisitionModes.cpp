@@ -147,6 +147,18 @@ int CVidlyn::PreviewInWindow(HWND callbackWnd, void* buffer, int bufferSize, int
     m_callbackBufferSize = bufferSize;
     m_callbackFlag = rowOrder;
 
+    if (!OpenPreviewWindow()) {
+        return 0;
+    }
+    if (!StartPreview()) {
+        CloseAcquisition();
+        pushError(VIDLYN_ERR_TRANSFER);
+        return 0;
+    }
+    return 1;
+}
+
+int CVidlyn::OpenPreviewWindow() {
     // A window left by an earlier stream goes first, with its drawing context
     // and class: the session holds one preview window at a time.
     DestroyPreviewWindow(m_previewSurface);
@@ -164,11 +176,6 @@ int CVidlyn::PreviewInWindow(HWND callbackWnd, void* buffer, int bufferSize, int
     m_previewDC = GetDC(wnd);
     if (m_previewDC == nullptr) {
         pushError(VIDLYN_ERR_PREVIEW_WINDOW);
-        return 0;
-    }
-    if (!StartPreview()) {
-        CloseAcquisition();
-        pushError(VIDLYN_ERR_TRANSFER);
         return 0;
     }
     return 1;

@@ -137,6 +137,19 @@ public:
     // Writes the current frame in a still format (0..6). 1, or 0 (error 1
     // pushed when there is no camera or no output buffer for the colour mode).
     int SaveImage(const char* fileName, int format);
+    // Streams (joining a running stream) and records it into an AVI file for
+    // `duration` milliseconds from the first recorded frame; the preview
+    // window is made first when `withWindow` is set. 1 when the record thread
+    // runs; 0 after reporting 9, 1 (a recording runs), 4, 12, 3 or the
+    // streaming start's own code.
+    int Record(const char* fileName, int duration, int withWindow);
+    // The record thread's work until the duration has passed, the file is
+    // full or m_recording is cleared; the file is finalized in every case.
+    void RunRecordLoop();
+    // The current picture as a 24-bit bottom-up frame of the file, built by
+    // the depth it has now; *taken becomes its frame count. 0 when it is the
+    // frame *taken already or not of the frame's size.
+    int TakeRecordFrame(DibBuffer& frame, uint32_t* taken);
 
     // --- frame path: preparation, placement, conversion, auto exposure -----
     // Sizes the frame buffers for the colour type and configures the camera
@@ -183,6 +196,14 @@ private:
     void CountFrame();
     void PostFrameError(int code);
     void ForgetCallback();
+    // Makes the preview window at m_parentWnd / m_previewRect with its drawing
+    // context (an earlier one goes first). 1, or 0 after pushing 4.
+    int OpenPreviewWindow();
+    // Pieces of the recorder: the end of a recording with the rate measured
+    // up to the arrival of its last frame, and collecting the thread of a
+    // recording that has ended.
+    void FinishRecording(uint32_t lastArrival);
+    void JoinRecordThread();
 
 public:
     // --- fields, in declaration order ----------------------------------------

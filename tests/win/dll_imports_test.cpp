@@ -220,12 +220,9 @@ const char* const kExportTable[] = {
 };
 static_assert(sizeof(kExportTable) / sizeof(kExportTable[0]) == 117, "117 exports");
 
-// Exports of the table that are still being built; the DLL may lack these and
-// no others.
-const std::set<std::string> kComing = {
-    "Vidlyn_Record",
-    "Vidlyn_RecordW",
-};
+// Exports of the table that are still being built (none now); the DLL may
+// lack these and no others.
+const std::set<std::string> kComing = {};
 
 // The names in the DLL's export directory, in directory order.
 std::vector<std::string> ExportedNames(const PeFile& pe) {
