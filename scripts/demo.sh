@@ -45,8 +45,8 @@ for format in bmp raw jpeg png tiff; do
     sample snap "Z:$out/still.$format" "$format"
 done
 
-step "not shown yet"
-echo "AVI recording (Vidlyn_Record) is not exported by the DLL yet; the demo records as soon as it is."
+step "recording 2 seconds of AVI"
+sample record "Z:$out/clip.avi" 2
 
 step "files written"
 ls -l "$out"

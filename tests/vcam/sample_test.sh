@@ -64,6 +64,16 @@ run --mode 8 stream 2
 grep -q '^stream: 4896 x 3264, 8 bits per pixel: [1-9][0-9]* frames in .* fps), [0-9]* dropped by the frame counter$' \
     <<<"$out" || fail "stream reports no frames"
 
+# A short recording: a complete AVI of full frames (RIFF size, main header, index).
+run record "Z:$dir/clip.avi" 0.2
+[ "$status" = 0 ] || fail "record exited with $status"
+f=$dir/clip.avi
+[ "$(hex "$f" 0 4)" = 52494646 ] && [ "$(hex "$f" 8 4)" = 41564920 ] &&
+    [ $(($(u32le "$f" 4) + 8)) = "$(stat -c %s "$f")" ] || fail "the AVI is not one whole RIFF file"
+[ "$(hex "$f" 24 4)" = 61766968 ] && [ "$(u32le "$f" 64)" = 4896 ] && [ "$(u32le "$f" 68)" = 3264 ] &&
+    [ "$(u32le "$f" 48)" -ge 1 ] || fail "the AVI main header does not describe 4896 x 3264 frames"
+grep -qa idx1 "$f" || fail "the AVI has no index"
+
 # Failures: the SDK's code and its meaning, exit status 1; a wrong command line 2.
 run set exposure 4000
 [ "$status" = 1 ] || fail "a refused exposure exited with $status"

@@ -33,6 +33,13 @@ void ForgetErrors(int handle) {
     for (int i = 0; i < 20; ++i) Vidlyn_GetLastError(handle);
 }
 
+// The first error code in the session's history, newest first; 0 when none.
+int FirstError(int handle) {
+    for (int i = 0; i < 20; ++i)
+        if (const int code = Vidlyn_GetLastError(handle)) return code;
+    return 0;
+}
+
 double Seconds() {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -148,5 +155,37 @@ int Stream(const Options& options, double seconds) {
         std::fprintf(stderr, "error: no frame arrived\n");
         return 1;
     }
+    return 0;
+}
+
+int Record(const Options& options, const char* file, double seconds) {
+    Session session;
+    int status = 0;
+    if (!Prepare(session, options, &status)) return status;
+    const int width = Vidlyn_Width(session);
+    const int height = Vidlyn_Height(session);
+    std::vector<uint8_t> frame(size_t((width * PixelBytes(options.mode) + 3) & ~3) * height);
+    const int duration = int(seconds * 1000);
+    if (Vidlyn_Record(session, file, duration, 0) != 1) return Fail(session, "Vidlyn_Record");
+    // The recording's time counts from its first frame; it ends by itself, the
+    // stream goes on until it is stopped.
+    const double start = Seconds();
+    double first = 0;
+    while (first == 0 && Seconds() - start < 10) {
+        if (Vidlyn_GetImage(session, frame.data(), int(frame.size()), 1) == 1) {
+            first = Seconds();
+            ForgetErrors(session);
+        }
+        Sleep(1);
+    }
+    if (first == 0) {
+        Vidlyn_StopPreview(session);
+        std::fprintf(stderr, "error: no frame arrived\n");
+        return 1;
+    }
+    Sleep(DWORD(duration + 200));
+    if (Vidlyn_StopPreview(session) != 1) return Fail(session, "Vidlyn_StopPreview");
+    if (const int code = FirstError(session)) return FailCode(code, "recording");
+    std::printf("recorded %s (%ld bytes, %.1f s)\n", file, FileSize(file), seconds);
     return 0;
 }

@@ -6,6 +6,7 @@
 //                                            exposure, mirror (kept by the SDK for later sessions)
 //   vidlyn_sample snap FILE FORMAT           one still: bmp, raw, jpeg, jpeg-mid, jpeg-low, png, tiff
 //   vidlyn_sample stream SECONDS             frames received, dropped, frames per second
+//   vidlyn_sample record FILE SECONDS        an uncompressed AVI of the live stream
 //
 //   --camera N   use camera N of the list (default 1)
 //   --mode M     colour mode, bits per pixel: 8, 16, 24 (default), 32, 48, 64
@@ -29,6 +30,7 @@ const char kUsage[] =
     "  list                      the cameras and their information\n"
     "  snap FILE FORMAT          one still; FORMAT: bmp, raw, jpeg, jpeg-mid, jpeg-low, png, tiff\n"
     "  stream SECONDS            stream: frames received, dropped (by the camera's counter), fps\n"
+    "  record FILE SECONDS       record an uncompressed AVI file\n"
     "  set NAME VALUE [...]      change settings; NAME is one of\n"
     "                            exposure (1..3335, larger is shorter), gain (0..1023),\n"
     "                            wb-red, wb-green, wb-blue (0..800 %), wb-auto (0/1),\n"
@@ -213,6 +215,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(command, "stream") == 0 && args == 1 && std::atof(arg[0]) > 0)
         return Stream(options, std::atof(arg[0]));
+    if (std::strcmp(command, "record") == 0 && args == 2 && std::atof(arg[1]) > 0)
+        return Record(options, arg[0], std::atof(arg[1]));
     std::fputs(kUsage, stderr);
     return 2;
 }

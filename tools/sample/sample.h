@@ -30,3 +30,4 @@ int SelectCamera(int handle, int number);
 
 int Snap(const Options& options, const char* file, int format);
 int Stream(const Options& options, double seconds);
+int Record(const Options& options, const char* file, double seconds);
