@@ -7,38 +7,12 @@
 #include <tlhelp32.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
 #include <set>
 #include <string>
 
+#include "CountedAllocations.h"
 #include "StreamingCamera.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
-
-// Live C++ allocations of this program: a session must give back what it took.
-std::atomic<long> g_liveAllocations{0};
-
-void* operator new(std::size_t size) {
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    ++g_liveAllocations;
-    return p;
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    void* p = std::malloc(size ? size : 1);
-    if (p) ++g_liveAllocations;
-    return p;
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept {
-    if (!p) return;
-    --g_liveAllocations;
-    std::free(p);
-}
-void operator delete[](void* p) noexcept { operator delete(p); }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
