@@ -106,6 +106,10 @@ protected:
 
 public:
     // --- non-virtual helpers ---
+    // Even a retrying camera is given up once its disk has refused every call for
+    // this long: it was unplugged, and the application must hear of it. A camera
+    // that merely has no frame ready answers its status reads and is never given up.
+    static constexpr uint32_t kUnpluggedAfterMs = 2000;
     // Bytes that CopyLatestFrame and FinishCapture write: (width / d) x (height / d),
     // without the rounding to whole sectors of GetRawFrameSize. While a transfer is
     // set up, the size it was started with.
@@ -201,9 +205,10 @@ public:
     std::atomic<HANDLE> m_frameEvent{nullptr};
 
 protected:
-    SRWLOCK m_ioLock = SRWLOCK_INIT;  // one seek-and-transfer pair at a time
-    CRITICAL_SECTION m_registerLock;  // one register transaction at a time (RegisterGuard)
-    int32_t m_activeSubSample = 0;    // subsample code the slots were sized for
+    SRWLOCK m_ioLock = SRWLOCK_INIT;         // one seek-and-transfer pair at a time
+    std::atomic<int32_t> m_lastIoFailed{0};  // the newest seek-and-transfer pair failed
+    CRITICAL_SECTION m_registerLock;         // one register transaction at a time (RegisterGuard)
+    int32_t m_activeSubSample = 0;           // subsample code the slots were sized for
     // Transfer-thread passes that are signalling m_frameEvent right now: the
     // waiter closes its event only when none can still be holding the handle.
     std::atomic<int32_t> m_signalling{0};

@@ -18,12 +18,13 @@ bool Win32RawDisk::Seek(HANDLE disk, uint32_t offset) {
 
 bool Win32RawDisk::Read(HANDLE disk, void* buffer, uint32_t length) {
     DWORD done = 0;
-    return ReadFile(disk, buffer, length, &done, nullptr) != FALSE;
+    // A short read leaves part of the sector or frame unread: that is no answer.
+    return ReadFile(disk, buffer, length, &done, nullptr) != FALSE && done == length;
 }
 
 bool Win32RawDisk::Write(HANDLE disk, const void* buffer, uint32_t length) {
     DWORD done = 0;
-    return WriteFile(disk, buffer, length, &done, nullptr) != FALSE;
+    return WriteFile(disk, buffer, length, &done, nullptr) != FALSE && done == length;
 }
 
 void Win32RawDisk::Close(HANDLE disk) { CloseHandle(disk); }

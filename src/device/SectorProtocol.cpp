@@ -25,7 +25,9 @@ private:
 bool CVidlynUSB3Lib::SeekRead(uint32_t offset, void* buffer, uint32_t length) {
     IoGuard guard(m_ioLock);
     IRawDisk& disk = RawDisk();
-    return disk.Seek(m_disk, offset) && disk.Read(m_disk, buffer, length);
+    const bool ok = disk.Seek(m_disk, offset) && disk.Read(m_disk, buffer, length);
+    m_lastIoFailed.store(ok ? 0 : 1);
+    return ok;
 }
 
 bool CVidlynUSB3Lib::SeekWrite(uint32_t offset, const void* buffer, uint32_t length) {

@@ -211,6 +211,17 @@ void CVidlynUSB3Lib::TransferThreadMain() {
     uint32_t fpsFrames = 0;
     uint32_t fpsStart = timeGetTime();
     int failedReads = 0;
+    uint32_t unreachableSince = 0;  // start of the disk's current run of refusals, 0: none
+    // True once the disk has refused every call for kUnpluggedAfterMs.
+    const auto unplugged = [&] {
+        if (!m_lastIoFailed.load()) {
+            unreachableSince = 0;
+            return false;
+        }
+        const uint32_t now = timeGetTime() | 1;  // 0 stands for "no refusal yet"
+        if (unreachableSince == 0) unreachableSince = now;
+        return now - unreachableSince >= kUnpluggedAfterMs;
+    };
     while (m_transferState.load() != kTransferStopRequested) {
         const int32_t state = m_transferState.load();
         if (state == kTransferStreaming || state == kTransferCapturing) {
@@ -220,12 +231,13 @@ void CVidlynUSB3Lib::TransferThreadMain() {
             std::atomic_thread_fence(std::memory_order_release);
             if (ReadFrameIntoSlot(slot.data)) {
                 failedReads = 0;
+                unreachableSince = 0;
                 const int32_t number = ++m_frameCounter;
                 slot.number.store(number, std::memory_order_release);
                 int32_t capturing = kTransferCapturing;
                 m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
                 CountFrameForFps(fpsFrames, fpsStart);
-            } else if (!RetriesFailedReads()) {
+            } else if (!RetriesFailedReads() || unplugged()) {
                 // The consumer sees status 1 and stops. A read given up for a stop
                 // request is no failure (the stop stands).
                 int32_t current = m_transferState.load();

@@ -260,6 +260,29 @@ TEST_F(DeviceTransferTest, RemovedCameraDoesNotKeepACoreBusyAndStops) {
     EXPECT_LT(GetTickCount() - start, 1000u);
 }
 
+TEST_F(DeviceTransferTest, UnpluggedCameraIsGivenUpButOneWithoutAFrameIsNot) {
+    // A camera that answers its status reads but has no frame ready keeps streaming.
+    ASSERT_EQ(0, device->StartStream());
+    ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() >= 2; }));
+    cam->SetNeverReady(true);
+    Sleep(CVidlynUSB3Lib::kUnpluggedAfterMs + 500);
+    EXPECT_EQ(CVidlynUSB3Lib::kTransferStreaming, device->GetTransferState());
+    cam->SetNeverReady(false);
+    const int32_t before = device->m_frameCounter.load();
+    ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() > before; }));
+
+    // An unplugged one refuses every call: after a while the consumer hears of it.
+    cam->Remove();
+    const DWORD removed = GetTickCount();
+    ASSERT_TRUE(WaitUntil([&] { return device->GetFrameStatus() == CVidlynUSB3Lib::kFrameFailed; },
+                          int(CVidlynUSB3Lib::kUnpluggedAfterMs) + 5000));
+    EXPECT_GE(GetTickCount() - removed, CVidlynUSB3Lib::kUnpluggedAfterMs - 50);
+    EXPECT_EQ(CVidlynUSB3Lib::kTransferFailed, device->GetTransferState());
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(0, device->StopStream());
+    EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
 TEST(DeviceBaseTransferTest, ReadFailureEndsTheBaseThreadInStateFive) {
     ASSERT_TRUE(WriteDiskEnum({CameraEnumEntry()}));
     CameraRig rig;
