@@ -9,6 +9,7 @@
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "device/CameraFacts.h"
 #include "session/CVidlyn.h"
+#include "session/WorkerJoin.h"
 
 namespace {
 
@@ -24,37 +25,6 @@ DWORD WINAPI AcquisitionThread(LPVOID param) {
     }
     SetEvent(done);
     return 0;
-}
-
-// Waits for a worker's done event. Meanwhile messages that a worker sends to
-// a window of this thread (a dialog showing a value measured on the frame
-// path) are delivered, so that such a worker can reach its end.
-void AwaitWorker(HANDLE done) {
-    for (;;) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (woke != WAIT_OBJECT_0 + 1) {
-            return;
-        }
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
-// Joins a worker that was created and closes what it leaves. A worker whose
-// thread could not be created is not waited for; its event is closed.
-void JoinWorker(HANDLE& thread, DWORD& threadId, HANDLE& doneEvent) {
-    if (thread && doneEvent) {
-        AwaitWorker(doneEvent);
-    }
-    if (doneEvent) {
-        CloseHandle(doneEvent);
-        doneEvent = nullptr;
-    }
-    if (thread) {
-        CloseHandle(thread);
-        thread = nullptr;
-    }
-    threadId = 0;
 }
 
 }  // namespace
@@ -118,7 +88,7 @@ int CVidlyn::StopAcquisition() {
     }
     JoinWorker(m_acqThread, m_acqThreadId, m_acqDoneEvent);
     m_recording.store(0);
-    JoinWorker(m_recThread, m_recThreadId, m_recDoneEvent);
+    JoinRecordThread();
     if (m_stopEvent) {
         CloseHandle(m_stopEvent);
         m_stopEvent = nullptr;

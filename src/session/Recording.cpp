@@ -14,6 +14,7 @@
 #include "pixel/OutputKernels.h"
 #include "pixel/RecordKernels.h"
 #include "session/CVidlyn.h"
+#include "session/WorkerJoin.h"
 
 namespace {
 
@@ -112,20 +113,7 @@ int CVidlyn::Record(const char* fileName, int duration, int withWindow) {
     return 1;
 }
 
-void CVidlyn::JoinRecordThread() {
-    if (m_recThread && m_recDoneEvent) {
-        WaitForSingleObject(m_recDoneEvent, INFINITE);
-    }
-    if (m_recDoneEvent) {
-        CloseHandle(m_recDoneEvent);
-        m_recDoneEvent = nullptr;
-    }
-    if (m_recThread) {
-        CloseHandle(m_recThread);
-        m_recThread = nullptr;
-    }
-    m_recThreadId = 0;
-}
+void CVidlyn::JoinRecordThread() { JoinWorker(m_recThread, m_recThreadId, m_recDoneEvent); }
 
 int CVidlyn::TakeRecordFrame(DibBuffer& frame, uint32_t* taken) {
     // The picture is read whole, never while the acquisition loop writes the
