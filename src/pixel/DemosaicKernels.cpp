@@ -174,6 +174,7 @@ RowFn VectorRow(const Frame& f) {
               : (f.srcBpp != 2 || (f.dstBpp != 6 && f.dstBpp != 8)))
         return nullptr;
     switch (pixel::ActiveSimdLevel()) {
+        case pixel::SimdLevel::Avx512:
         case pixel::SimdLevel::Avx2:
             return eight ? pixel::DemosaicRow8Avx2 : pixel::DemosaicRow16Avx2;
         case pixel::SimdLevel::Sse2:

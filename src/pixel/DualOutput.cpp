@@ -27,7 +27,7 @@ void ReorderDualOutput(uint8_t* dst, const uint8_t* src, int halfWidth, int rows
     if (halfWidth <= 0 || rows <= 0) return;
     const auto level = pixel::ActiveSimdLevel();
     if (level == pixel::SimdLevel::Scalar) return ReorderDualOutputReference(dst, src, halfWidth, rows);
-    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::ReorderRowAvx2 : pixel::ReorderRowSse2;
+    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::ReorderRowAvx2 : pixel::ReorderRowSse2;
     const ptrdiff_t rowBytes = 2 * static_cast<ptrdiff_t>(halfWidth);
     pixel::ForEachStripe(rows, 64, [&](int first, int end) {
         for (int r = first; r < end; ++r) {

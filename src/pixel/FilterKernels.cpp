@@ -107,7 +107,7 @@ int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* r
 int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                      uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
     const int bpp = srcBpp;
-    if (pixel::ActiveSimdLevel() != pixel::SimdLevel::Avx2 || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4))
+    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2 || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4))
         return KernelApplyTableReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                          word2);
     const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
@@ -231,7 +231,7 @@ int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstC
         h < 5 || !VectorSharpness(diff, maxValue, sharpness))
         return KernelSharpnessReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                         word2);
-    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2 : pixel::SharpenRowSse2;
+    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2 : pixel::SharpenRowSse2;
     const int sampleBytes = wide ? 2 : 1;
     const int tap = bpp / sampleBytes;  // samples per pixel
     const int channels = tap == 1 ? 1 : 3;
@@ -411,7 +411,7 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
     const auto* params = reinterpret_cast<const HueSatParams*>(word1);
     const int saturation = params->saturation;
     const bool wide = srcBpp == 6 || srcBpp == 8;
-    if (pixel::ActiveSimdLevel() != pixel::SimdLevel::Avx2 || (srcBpp != 3 && srcBpp != 4 && !wide) ||
+    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2 || (srcBpp != 3 && srcBpp != 4 && !wide) ||
         dstBpp != srcBpp || saturation < -256 || saturation > 256)
         return KernelHueSaturationReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);

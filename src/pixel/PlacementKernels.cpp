@@ -84,7 +84,7 @@ int KernelWidenPacked8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, i
     if (w <= 0 || h <= 0 || level == pixel::SimdLevel::Scalar)
         return KernelWidenPacked8To16Reference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                                word2);
-    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
+    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
     // In place the rows go last first, on one thread: a band's rows would be
     // overwritten by the band below before they are read.
     for (int y = h - 1; y >= 0; --y)
@@ -108,7 +108,7 @@ int KernelWiden8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
     if (level == pixel::SimdLevel::Scalar || dstBpp != 2 || srcBpp != 1)
         return KernelWiden8To16Reference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                          word2);
-    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
+    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
                              [&](uint8_t* d, const uint8_t* s, int m) { row(d, s, m); });
     return 1;
@@ -134,7 +134,7 @@ int KernelMirrorH(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol
     const auto level = pixel::ActiveSimdLevel();
     if (level == pixel::SimdLevel::Scalar || (dstBpp != 1 && dstBpp != 2) || srcBpp != dstBpp)
         return KernelMirrorHReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
-    const auto row = level == pixel::SimdLevel::Avx2 ? pixel::MirrorRowAvx2 : pixel::MirrorRowSse2;
+    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::MirrorRowAvx2 : pixel::MirrorRowSse2;
     const int rows = r->bottom - r->top, pixels = r->right - r->left;
     if (rows <= 0 || pixels <= 0) return 1;
     // Rows are independent (in place each row only with itself): bands of rows side by side.

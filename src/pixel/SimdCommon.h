@@ -1,5 +1,5 @@
-// Shared helpers of the vector kernels: the attribute that compiles one
-// function for AVX2 while the rest of the library stays SSE2, and the byte
+// Shared helpers of the vector kernels: the attributes that compile one
+// function for AVX2 or AVX-512 while the rest of the library stays SSE2, and the byte
 // shuffle tables, built from a rule rather than typed in.
 #pragma once
 #include <array>
@@ -9,6 +9,9 @@
 // reported AVX2.
 #define VIDLYN_AVX2 __attribute__((target("avx2")))
 #define VIDLYN_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+// The same for AVX-512 (F, BW, VL, VBMI); only after ActiveSimdLevel() reported Avx512.
+#define VIDLYN_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
+#define VIDLYN_AVX512_INLINE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"), always_inline)) inline
 
 namespace pixel::simd {
 

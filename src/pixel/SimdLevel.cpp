@@ -1,5 +1,6 @@
-// Processor feature probe: CPUID for SSE2 and AVX2, XGETBV for the operating
-// system saving the 256-bit registers across thread switches.
+// Processor feature probe: CPUID for SSE2, AVX2 and AVX-512 (F, BW, VL and the
+// byte permutes of VBMI), XGETBV for the operating system saving the 256-bit
+// and 512-bit registers and the mask registers across thread switches.
 #include "pixel/SimdLevel.h"
 
 #include <atomic>
@@ -25,13 +26,16 @@ SimdLevel Probe() {
     if ((xcr0Low & 6) != 6) return SimdLevel::Sse2;  // XMM and YMM state not both saved
     if (__get_cpuid_max(0, nullptr) < 7) return SimdLevel::Sse2;
     __cpuid_count(7, 0, a, b, c, d);
-    return (b & bit_AVX2) ? SimdLevel::Avx2 : SimdLevel::Sse2;
+    if (!(b & bit_AVX2)) return SimdLevel::Sse2;
+    const bool avx512 = (b & bit_AVX512F) && (b & bit_AVX512BW) && (b & bit_AVX512VL) && (c & bit_AVX512VBMI);
+    if (!avx512 || (xcr0Low & 0xE0) != 0xE0) return SimdLevel::Avx2;  // opmask, upper ZMM, ZMM16-31 state
+    return SimdLevel::Avx512;
 #else
     return SimdLevel::Scalar;
 #endif
 }
 
-std::atomic<int> gCeiling{static_cast<int>(SimdLevel::Avx2)};
+std::atomic<int> gCeiling{static_cast<int>(SimdLevel::Avx512)};
 
 }  // namespace
 

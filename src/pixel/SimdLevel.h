@@ -1,12 +1,14 @@
 // Which vector instructions the fast kernels use. Every x64 processor has
-// SSE2; AVX2 is used when the processor and the operating system support it.
+// SSE2; AVX2, and AVX-512 (with byte permutes, VBMI), are used when the
+// processor and the operating system support them.
 // The choice is made once, on first use; the scalar kernels stay as the
 // reference every fast path must match byte for byte.
 #pragma once
 
 namespace pixel {
 
-enum class SimdLevel : int { Scalar = 0, Sse2 = 1, Avx2 = 2 };
+// Ordered: a level includes every level below it.
+enum class SimdLevel : int { Scalar = 0, Sse2 = 1, Avx2 = 2, Avx512 = 3 };
 
 // What this processor offers (probed once).
 SimdLevel DetectedSimdLevel();

@@ -29,7 +29,8 @@ using testutil::Image;
 // three bands of rows; the levels and bands are restored afterwards.
 inline void ForEachPath(const std::function<void(const std::string&)>& body) {
     std::vector<pixel::SimdLevel> levels{pixel::SimdLevel::Sse2};
-    if (pixel::DetectedSimdLevel() == pixel::SimdLevel::Avx2) levels.push_back(pixel::SimdLevel::Avx2);
+    for (const auto l : {pixel::SimdLevel::Avx2, pixel::SimdLevel::Avx512})
+        if (pixel::DetectedSimdLevel() >= l) levels.push_back(l);
     for (const auto level : levels) {
         for (const int bands : {1, 3}) {
             pixel::SetSimdCeiling(level);
@@ -37,7 +38,7 @@ inline void ForEachPath(const std::function<void(const std::string&)>& body) {
             body("level " + std::to_string(static_cast<int>(level)) + ", bands " + std::to_string(bands));
         }
     }
-    pixel::SetSimdCeiling(pixel::SimdLevel::Avx2);
+    pixel::SetSimdCeiling(pixel::SimdLevel::Avx512);
     pixel::SetStripeCeiling(0);
 }
 
