@@ -127,15 +127,23 @@ TEST_F(Stream, AutomaticExposureSettlesInAClosedLoop) {
     EXPECT_EQ(Vidlyn_GetExposureTime(handle, &ok), previous) << "the session and the camera agree";
 }
 
-// Daemon: the camera is unplugged after 10 frames. The frames end, the stream
-// stops cleanly, and the camera is not opened again.
+// Daemon: the camera is unplugged after 10 frames. The frames end, the session
+// reports code 13 within seconds, the stop returns at once, and a snapshot
+// afterwards fails with code 8.
 TEST_F(Stream, UnpluggedCameraEndsTheFramesAndStopsCleanly) {
     ASSERT_EQ(Vidlyn_StartPreview(handle), 1);
     int frames = 0;
     while (NextFrame(5)) ++frames;
     EXPECT_LE(frames, 10);
     EXPECT_EQ(StateNumber(3, "removed"), 1);
+    // The transfer gives the camera up and the session says so.
+    int code = 0;
+    for (DWORD until = GetTickCount() + 5000; code != VIDLYN_ERR_TRANSFER_STOPPED && GetTickCount() < until; Sleep(20))
+        if (const int next = Vidlyn_GetLastError(handle)) code = next;
+    EXPECT_EQ(code, VIDLYN_ERR_TRANSFER_STOPPED);
+    const DWORD stopping = GetTickCount();
     EXPECT_EQ(Vidlyn_StopPreview(handle), 1);
+    EXPECT_LT(GetTickCount() - stopping, 1000u) << "the stop returns promptly";
     EXPECT_EQ(Vidlyn_SnapShot(handle, frame.data(), int(frame.size()), 1), 0);
     EXPECT_EQ(Vidlyn_GetLastError(handle), VIDLYN_ERR_TRANSFER) << "the camera did not deliver the frame";
 }
