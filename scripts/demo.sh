@@ -6,6 +6,9 @@
 # the unmodified DLL and stops the camera again. Exits non-zero when any step fails.
 #
 #   scripts/demo.sh
+#
+# VIDLYN_DEMO_VCAM_OPTIONS adds daemon options (scripts/vcam.sh), for example
+# --remove-after 20 to see how a camera unplugged mid-stream is reported.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -26,7 +29,8 @@ step "starting the virtual camera"
 [ -f "$build/vcam.pid" ] && "$here/vcam.sh" stop >/dev/null 2>&1 || true
 # The demo starts from the SDK's default settings (tests leave theirs behind).
 "$here/wine-emulator.sh" reg delete 'HKCU\Software\Norvex\VidlynQM77203Sdk' /f >/dev/null 2>&1 || true
-"$here/vcam.sh" start --drives 1 >/dev/null
+# shellcheck disable=SC2086
+"$here/vcam.sh" start --drives 1 ${VIDLYN_DEMO_VCAM_OPTIONS:-} >/dev/null
 trap 'status=$?; echo; echo "=== stopping the virtual camera"; "$here/vcam.sh" stop || status=1; exit $status' EXIT
 sed -n 's/^vidlyn_vcamd: //p' "$build/vcam.log"
 
