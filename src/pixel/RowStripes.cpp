@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -16,6 +18,86 @@ std::atomic<int> gCeiling{0};
 int Cores() {
     static const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
     return cores;
+}
+
+// One call's bands. Whoever runs a band claims its index from `next`, so the
+// caller and any number of helpers share the work without a fixed split.
+struct Batch {
+    const std::function<void(int, int)>* band;
+    int rows;
+    int bands;
+    std::atomic<int> next{0};
+    int helpers = 0;  // helper threads inside the batch (under the pool lock)
+
+    int Bound(int i) const { return static_cast<int>(static_cast<long long>(rows) * i / bands); }
+    void RunClaimed() {
+        for (int i; (i = next.fetch_add(1)) < bands;) (*band)(Bound(i), Bound(i + 1));
+    }
+};
+
+// The helper threads, started on first need and kept: starting a thread costs
+// far more than a band of rows under some systems (a millisecond under wine),
+// and a frame runs several striped kernels. They wait on a condition and never
+// exit; the pool is never destroyed, so that no helper is ever joined from a
+// library's unload, where it could not finish.
+class Pool {
+public:
+    // Runs the batch on the calling thread and up to bands - 1 helpers.
+    void Run(Batch& batch) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            StartHelpers(batch.bands - 1);
+            m_open.push_back(&batch);
+        }
+        m_wake.notify_all();
+        batch.RunClaimed();
+        // Every band is claimed; wait for the helpers still running theirs.
+        std::unique_lock<std::mutex> lock(m_mutex);
+        Close(batch);
+        m_left.wait(lock, [&] { return batch.helpers == 0; });
+    }
+
+private:
+    void StartHelpers(int wanted) {
+        while (m_threads < wanted) {
+            try {
+                std::thread([this] { Serve(); }).detach();
+                ++m_threads;
+            } catch (const std::system_error&) {
+                return;  // fewer helpers: the caller runs the bands nobody takes
+            }
+        }
+    }
+
+    void Close(Batch& batch) {
+        const auto it = std::find(m_open.begin(), m_open.end(), &batch);
+        if (it != m_open.end()) m_open.erase(it);
+    }
+
+    void Serve() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return !m_open.empty(); });
+            Batch& batch = *m_open.front();
+            ++batch.helpers;
+            lock.unlock();
+            batch.RunClaimed();
+            lock.lock();
+            Close(batch);  // all its bands are claimed
+            if (--batch.helpers == 0) m_left.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;  // a batch was opened
+    std::condition_variable m_left;  // a helper left a batch
+    std::vector<Batch*> m_open;      // batches with bands not yet claimed
+    int m_threads = 0;
+};
+
+Pool& Helpers() {
+    static Pool* const pool = new Pool;  // never destroyed: see Pool
+    return *pool;
 }
 
 }  // namespace
@@ -35,18 +117,11 @@ void ForEachStripe(int rows, int minRows, const std::function<void(int, int)>& b
         band(0, rows);
         return;
     }
-    const auto bound = [&](int i) { return static_cast<int>(static_cast<long long>(rows) * i / bands); };
-    std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<size_t>(bands) - 1);
-    for (int i = 1; i < bands; ++i) {
-        try {
-            helpers.emplace_back(band, bound(i), bound(i + 1));
-        } catch (const std::system_error&) {
-            band(bound(i), bound(i + 1));  // no thread to be had: do it here
-        }
-    }
-    band(0, bound(1));
-    for (auto& t : helpers) t.join();
+    Batch batch;
+    batch.band = &band;
+    batch.rows = rows;
+    batch.bands = bands;
+    Helpers().Run(batch);
 }
 
 }  // namespace pixel

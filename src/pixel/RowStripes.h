@@ -1,8 +1,9 @@
 // Splitting a frame into bands of rows that run side by side on the
 // processor's cores. Each band is a disjoint range of output rows and every
 // row is computed exactly as in one pass, so the bytes never depend on the
-// number of bands. The helper threads live only for one call: nothing is left
-// running between frames or when the library is unloaded.
+// number of bands. The helper threads are started on first need, at most one
+// fewer than the bands asked for, and then wait between frames; they never run
+// library code except for a band.
 #pragma once
 #include <functional>
 
@@ -17,8 +18,9 @@ int StripeLimit();
 void SetStripeCeiling(int bands);
 
 // Runs band(first, end) over rows [0, rows) in up to StripeLimit() bands of
-// at least minRows rows each; the calling thread takes the first band. When a
-// helper thread cannot be started its band runs on the calling thread.
+// at least minRows rows each; the calling thread runs bands too and returns
+// when every band is done. Bands that no helper takes (none could be started,
+// or all are busy with other callers' bands) run on the calling thread.
 void ForEachStripe(int rows, int minRows, const std::function<void(int first, int end)>& band);
 
 }  // namespace pixel
