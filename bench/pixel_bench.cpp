@@ -95,20 +95,11 @@ void TableFilter(Buffer& img, void (*build)(uint16_t*, int, int), int parameter)
     Convert(KernelApplyTable, img, img, reinterpret_cast<intptr_t>(table));
 }
 
-// The copy the session takes before sharpening, one per format.
-Buffer& Copy(int bpp) {
-    static std::map<int, Buffer> copies;
-    auto it = copies.find(bpp);
-    if (it == copies.end()) it = copies.emplace(bpp, Buffer(bpp)).first;
-    return it->second;
-}
-
+// Sharpness as the session runs it: in place on the output picture.
 void Sharpness(Buffer& out, int parameter) {
     static int16_t diff[2 * 1023 + 1];
     BuildSharpnessTable(diff, FilterMaxValue(out.bpp), parameter);
-    Buffer& copy = Copy(out.bpp);
-    std::memcpy(copy.bits(), out.bits(), out.bytes.size());
-    Convert(KernelSharpness, out, copy, reinterpret_cast<intptr_t>(diff));
+    Convert(KernelSharpness, out, out, reinterpret_cast<intptr_t>(diff));
 }
 
 // The application's buffer of the copy out: every row with its full stride,

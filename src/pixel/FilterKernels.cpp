@@ -204,6 +204,87 @@ int KernelSharpnessReference(uint8_t* dst, const uint8_t* src, const PixRect* r,
 
 namespace {
 
+// Where one band of output rows [y0, y1) reads the original rows it needs
+// from: rows y0 - 2, y0 - 1 (above) and y1 (below) belong to the neighbours.
+struct SharpenBand {
+    int y0, y1;
+    const uint8_t* above[2];
+    const uint8_t* below;
+};
+
+struct SharpenFrame {
+    const uint8_t* s0;  // first source row (the rectangle's corner)
+    uint8_t* d0;        // first output row
+    int srcStride, dstStride;
+    int w, tap, channels, maxValue, sharpness;
+    bool wide, inPlace;
+    size_t rowBytes;  // bytes of one row of the rectangle
+    int (*row)(const pixel::SharpenRowJob&);
+    bool keepsColumns;  // the row keeps its column sums from one row to the next
+    const int16_t* diff;
+};
+
+// The samples a vector row left, one by one with the table.
+void SharpenTail(const SharpenFrame& f, const pixel::SharpenRowJob& job, int p) {
+    const auto sample = [&](const uint8_t* rowStart, int q) {
+        return f.wide ? std::min<int>(Load16(rowStart + 2 * q), kFilterMax10) : rowStart[q];
+    };
+    for (; p < job.end; ++p) {
+        if (p % f.tap >= f.channels) continue;
+        int box = 0;
+        for (int i = 0; i < 4; ++i)
+            for (int k = -2; k <= 1; ++k) box += sample(job.rows[i], p + k * f.tap);
+        const int v = sample(job.rows[2], p);
+        const int out = std::clamp(v + f.diff[v - (box >> 4) + f.maxValue], 0, f.maxValue);
+        if (f.wide) {
+            Store16(job.dst + 2 * p, static_cast<uint16_t>(out));
+        } else {
+            job.dst[p] = static_cast<uint8_t>(out);
+        }
+    }
+}
+
+// Sharpened in place, a band keeps the originals of its last rows in a ring
+// of five (rows y - 3 .. y + 1 are read while row y is written).
+void SharpenRows(const SharpenFrame& f, const SharpenBand& band) {
+    constexpr int kRing = 5;
+    std::vector<uint8_t> ring(f.inPlace ? kRing * f.rowBytes : 0);
+    std::vector<uint16_t> columns(static_cast<size_t>(f.w + 2) * f.tap + 64);
+    const auto outRow = [&](int k) { return f.d0 + static_cast<ptrdiff_t>(k) * f.dstStride; };
+    const auto kept = [&](int k) { return ring.data() + static_cast<size_t>(k % kRing) * f.rowBytes; };
+    const auto original = [&](int k) -> const uint8_t* {
+        if (!f.inPlace) return f.s0 + static_cast<ptrdiff_t>(k) * f.srcStride;
+        if (k < band.y0) return band.above[k - (band.y0 - 2)];
+        if (k >= band.y1) return band.below;
+        return kept(k);
+    };
+    for (int k = band.y0; f.inPlace && k < std::min(band.y0 + 2, band.y1); ++k)
+        std::memcpy(kept(k), outRow(k), f.rowBytes);
+    for (int y = band.y0; y < band.y1; ++y) {
+        const bool entering = f.inPlace && y > band.y0 && y + 1 < band.y1;  // row y + 1 joins the ring now
+        pixel::SharpenRowJob job{};
+        job.columns = columns.data();
+        job.dst = outRow(y);
+        job.begin = 2 * f.tap;
+        job.end = (f.w - 2) * f.tap;
+        job.tap = f.tap;
+        job.wide = f.wide;
+        job.keepFourth = f.tap == 4;
+        job.sharpness = f.sharpness;
+        if (f.keepsColumns && y > band.y0) {
+            job.enter = entering ? outRow(y + 1) : original(y + 1);
+            job.leave = original(y - 3);
+            job.save = entering ? kept(y + 1) : nullptr;
+            if (y + 4 < band.y1) job.ahead = f.inPlace ? outRow(y + 4) : original(y + 4);
+        } else if (entering) {
+            std::memcpy(kept(y + 1), outRow(y + 1), f.rowBytes);
+        }
+        for (int i = 0; i < 3; ++i) job.rows[i] = original(y - 2 + i);
+        job.rows[3] = entering && f.keepsColumns ? outRow(y + 1) : original(y + 1);
+        SharpenTail(f, job, f.row != nullptr ? f.row(job) : job.begin);
+    }
+}
+
 // The sharpness a difference table was built for, when it is exactly
 // BuildSharpnessTable's table for a setting the vector rows cover (|s| up to
 // 256 for 8-bit samples, 64 for 10-bit ones, which keeps |s d| below 2^16).
@@ -221,54 +302,77 @@ bool VectorSharpness(const int16_t* diff, int maxValue, int& sharpness) {
 int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
     const int16_t* diff = reinterpret_cast<const int16_t*>(word1);
-    const auto level = pixel::ActiveSimdLevel();
     const int bpp = srcBpp;
     const bool wide = bpp == 2 || bpp == 6 || bpp == 8;
-    const int maxValue = wide ? kFilterMax10 : kFilterMax8;
     const int w = r->right - r->left, h = r->bottom - r->top;
-    int sharpness = 0;
-    if (level == pixel::SimdLevel::Scalar || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4 && !wide) || w < 5 ||
-        h < 5 || !VectorSharpness(diff, maxValue, sharpness))
-        return KernelSharpnessReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
-                                        word2);
-    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2 : pixel::SharpenRowSse2;
-    const int sampleBytes = wide ? 2 : 1;
-    const int tap = bpp / sampleBytes;  // samples per pixel
-    const int channels = tap == 1 ? 1 : 3;
-    const uint8_t* s0 = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
-    uint8_t* d0 = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
-    // Rows read only the copy, so bands of output rows run side by side.
-    pixel::ForEachStripe(h - 4, 64, [&](int first, int end) {
-        std::vector<uint16_t> columns(static_cast<size_t>(w) * tap);
-        for (int y = 2 + first; y < 2 + end; ++y) {
-            pixel::SharpenRowJob job;
-            job.columns = columns.data();
-            for (int i = 0; i < 4; ++i) job.rows[i] = s0 + static_cast<ptrdiff_t>(y - 2 + i) * srcStride;
-            job.dst = d0 + static_cast<ptrdiff_t>(y) * dstStride;
-            job.begin = 2 * tap;
-            job.end = (w - 2) * tap;
-            job.tap = tap;
-            job.wide = wide;
-            job.keepFourth = tap == 4;
-            job.sharpness = sharpness;
-            // The vectors' tail, sample by sample with the table.
-            for (int p = row(job); p < job.end; ++p) {
-                if (p % tap >= channels) continue;
-                const auto sample = [&](const uint8_t* rowStart, int q) {
-                    return wide ? std::min<int>(Load16(rowStart + 2 * q), kFilterMax10) : rowStart[q];
-                };
-                int box = 0;
-                for (int i = 0; i < 4; ++i)
-                    for (int k = -2; k <= 1; ++k) box += sample(job.rows[i], p + k * tap);
-                const int v = sample(job.rows[2], p);
-                const int out = std::clamp(v + diff[v - (box >> 4) + maxValue], 0, maxValue);
-                if (wide) {
-                    Store16(job.dst + 2 * p, static_cast<uint16_t>(out));
-                } else {
-                    job.dst[p] = static_cast<uint8_t>(out);
-                }
-            }
+    if ((bpp != 1 && bpp != 3 && bpp != 4 && !wide) || w < 5 || h < 5) return 1;  // nothing to write
+    SharpenFrame f{};
+    f.s0 = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
+    f.d0 = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
+    f.rowBytes = static_cast<size_t>(w) * bpp;
+    f.inPlace = f.d0 == f.s0 && dstStride == srcStride && dstBpp == srcBpp;
+    // An output that overlaps the source any other way reads a copy of it.
+    std::vector<uint8_t> held;
+    const auto span = [&](const uint8_t* p, int stride, int pixelBytes) {
+        const auto a = reinterpret_cast<uintptr_t>(p) + std::min<ptrdiff_t>(0, static_cast<ptrdiff_t>(h - 1) * stride);
+        return std::pair{a, a + static_cast<uintptr_t>(std::abs(static_cast<ptrdiff_t>(h - 1) * stride)) +
+                                static_cast<uintptr_t>(w) * pixelBytes};
+    };
+    const auto [s1, s2] = span(f.s0, srcStride, srcBpp);
+    const auto [d1, d2] = span(f.d0, dstStride, dstBpp);
+    if (!f.inPlace && s1 < d2 && d1 < s2) {
+        held.resize(f.rowBytes * h);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(held.data() + y * f.rowBytes, f.s0 + static_cast<ptrdiff_t>(y) * srcStride, f.rowBytes);
+        f.s0 = held.data();
+        srcStride = static_cast<int>(f.rowBytes);
+    }
+    if (dstBpp != srcBpp) {
+        const PixRect whole{0, 0, w, h};
+        return KernelSharpnessReference(f.d0, f.s0, &whole, 0, 0, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
+    }
+    f.srcStride = srcStride;
+    f.dstStride = dstStride;
+    f.w = w;
+    f.wide = wide;
+    f.tap = bpp / (wide ? 2 : 1);  // samples per pixel
+    f.channels = f.tap == 1 ? 1 : 3;
+    f.maxValue = wide ? kFilterMax10 : kFilterMax8;
+    f.diff = diff;
+    const auto level = pixel::ActiveSimdLevel();
+    if (level >= pixel::SimdLevel::Sse2 && VectorSharpness(diff, f.maxValue, f.sharpness)) {
+        f.keepsColumns = level >= pixel::SimdLevel::Avx512;
+        f.row = f.keepsColumns                      ? pixel::SharpenRowAvx512
+                : level >= pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2
+                                                  : pixel::SharpenRowSse2;
+    }
+    // Bands of output rows 2 .. h - 3 side by side. In place, the original
+    // rows each band needs from its neighbours are kept before any is written.
+    const int rows = h - 4;
+    const int count = std::clamp(rows / 64, 1, pixel::StripeLimit());
+    std::vector<SharpenBand> bands(static_cast<size_t>(count));
+    std::vector<uint8_t> edges(f.inPlace ? 3 * f.rowBytes * (count - 1) : 0);
+    for (int i = 0; i < count; ++i) {
+        SharpenBand& b = bands[static_cast<size_t>(i)];
+        b.y0 = 2 + static_cast<int>(static_cast<int64_t>(rows) * i / count);
+        b.y1 = 2 + static_cast<int>(static_cast<int64_t>(rows) * (i + 1) / count);
+        if (!f.inPlace) continue;
+        // Rows 0, 1 and h - 2 are never written: the outer bands read them directly.
+        b.above[0] = f.d0;
+        b.above[1] = f.d0 + dstStride;
+        b.below = f.d0 + static_cast<ptrdiff_t>(h - 2) * dstStride;
+        if (i > 0) {
+            uint8_t* keep = edges.data() + 3 * f.rowBytes * (i - 1);  // rows y0 - 2, y0 - 1, y0
+            for (int k = 0; k < 3; ++k)
+                std::memcpy(keep + k * f.rowBytes, f.d0 + static_cast<ptrdiff_t>(b.y0 - 2 + k) * dstStride,
+                            f.rowBytes);
+            b.above[0] = keep;
+            b.above[1] = keep + f.rowBytes;
+            bands[static_cast<size_t>(i) - 1].below = keep + 2 * f.rowBytes;
         }
+    }
+    pixel::ForEachStripe(count, 1, [&](int first, int end) {
+        for (int i = first; i < end; ++i) SharpenRows(f, bands[static_cast<size_t>(i)]);
     });
     return 1;
 }

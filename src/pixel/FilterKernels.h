@@ -46,12 +46,13 @@ int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* s
 // way; sharpness and hue/saturation are not per-sample tables and end a run.
 void ComposeTables(uint16_t* first, const uint16_t* then, int maxValue);
 
-// Sharpness: src is the copy taken before the filter, dst the output buffer
-// of the same format (must not be src). For 2 <= x <= w-3, 2 <= y <= h-3 and
-// each channel: b = (sum of the 4x4 copy samples x-2..x+1, y-2..y+1) >> 4,
-// v = copy sample, output = clip(v + D[v - b], 0, M). The two outermost rows
-// and columns are not written. word1 = pointer to the int16_t difference table
-// (BuildSharpnessTable with the same M).
+// Sharpness: src is the picture before the filter, dst the output buffer of
+// the same format; in place allowed (dst == src), and the result is always
+// that of reading an untouched copy of src. For 2 <= x <= w-3, 2 <= y <= h-3
+// and each channel: b = (sum of the 4x4 source samples x-2..x+1, y-2..y+1)
+// >> 4, v = source sample, output = clip(v + D[v - b], 0, M). The two
+// outermost rows and columns are not written. word1 = pointer to the int16_t
+// difference table (BuildSharpnessTable with the same M).
 int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow, uint16_t dstBpp,
                     uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2);
 
@@ -74,7 +75,8 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* srcRect
                         uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2);
 
 // The straight versions of the sharpness and hue/saturation kernels: the
-// reference their vector paths match byte for byte.
+// reference their vector paths match byte for byte. The sharpness reference
+// reads src while writing dst: it must not run in place.
 int KernelSharpnessReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                              uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                              intptr_t word2);

@@ -14,18 +14,28 @@ namespace pixel {
 // With keepFourth, every fourth sample (the pixel's fourth byte or sample)
 // keeps the output's value.
 struct SharpenRowJob {
-    const uint8_t* rows[4];  // copy rows y - 2 .. y + 1
+    const uint8_t* rows[4];  // source rows y - 2 .. y + 1 (never dst)
     uint8_t* dst;            // output row y
     int begin, end;          // sample positions
     int tap;
     bool wide;
     bool keepFourth;
     int sharpness;      // |sharpness| <= 256 (8-bit) or <= 64 (16-bit)
-    uint16_t* columns;  // room for end + 2 tap four-row sums (the AVX2 row keeps them)
+    uint16_t* columns;  // room for end + 2 tap + 64 four-row sums
+    // The AVX-512 row keeps `columns` from one row to the next: null `enter`
+    // sums rows[] afresh; otherwise row y + 1 (`enter`) is added and row y - 3
+    // (`leave`) taken away, and the entering row's bytes are also copied to
+    // `save` when it is not null (the kept original of a row sharpened in place).
+    const uint8_t* enter;
+    const uint8_t* leave;
+    uint8_t* save;
+    const uint8_t* ahead;  // a row to fetch into the cache on the way, or null
 };
 
 int SharpenRowSse2(const SharpenRowJob& job);
 int SharpenRowAvx2(const SharpenRowJob& job);
+// Every position begin..end - 1 (the tail by masks); keeps `columns`.
+int SharpenRowAvx512(const SharpenRowJob& job);
 
 // Hue and saturation of `count` pixels of 3 or 4 bytes (8-bit channels) or 6
 // or 8 bytes (10-bit channels in 16-bit samples), 16 at a time, for
