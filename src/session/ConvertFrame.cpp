@@ -128,18 +128,12 @@ void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
     const int sharpness = a.m_sharpness;
     if (sharpness != 0) {
         lookups.Run();
-        // The unsharp mask reads the picture as it was before the filter.
-        DibBuffer* copy = s.m_dibCopy;
-        if (copy != nullptr && (copy->bits == nullptr || copy->stride != out->stride || copy->height != out->height ||
-                                copy->width != out->width || copy->bitCount != out->bitCount)) {
-            copy->CreateLike(out);
-        }
-        if (HasPicture(copy) && copy->stride == out->stride && copy->height == out->height) {
-            std::memcpy(copy->bits, out->bits, static_cast<size_t>(out->stride) * static_cast<size_t>(out->height));
-            int16_t differences[2 * kFilterMax10 + 1];
-            BuildSharpnessTable(differences, maxValue, sharpness);
-            out->Convert(KernelSharpness, copy, nullptr, 0, 0, reinterpret_cast<intptr_t>(differences), 0);
-        }
+        // In place: the kernel keeps the few original rows it still needs,
+        // so the picture is read and written once. (m_dibCopy, sized at the
+        // acquisition's preparation, is no longer needed for it.)
+        int16_t differences[2 * kFilterMax10 + 1];
+        BuildSharpnessTable(differences, maxValue, sharpness);
+        RunInPlace(out, KernelSharpness, differences);
     }
     const int brightness = a.m_brightness;
     if (brightness != 0) {

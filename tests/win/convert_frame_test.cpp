@@ -294,11 +294,12 @@ TEST(ConvertFrame, NeutralSettingsRunNoFilterAndEachSettingRunsOne) {
 }
 
 // All five filters at once give exactly the kernels run in the order hue and
-// saturation, gamma, contrast, sharpness (from a copy), brightness. Without
-// sharpness the three lookup filters run as one composed table.
-void CheckFilterOrder(int type, int contrastFactor, int sharpness = 12) {
-    SCOPED_TRACE(testing::Message() << "colour type " << type << ", sharpness " << sharpness);
-    FramePath p(type, 24, 16);
+// saturation, gamma, contrast, sharpness (the straight kernel from a copy of
+// the picture before it), brightness. Without sharpness the three lookup
+// filters run as one composed table.
+void CheckFilterOrder(int type, int contrastFactor, int sharpness = 12, int w = 24, int h = 16) {
+    SCOPED_TRACE(testing::Message() << "colour type " << type << ", sharpness " << sharpness << ", " << w << "x" << h);
+    FramePath p(type, w, h);
     p.FillMosaic([&](BayerClass c, int x, int y) { return Texture(c, x, y) << (type == 1 || type >= 4 ? 2 : 0); });
     ImageAdjustBlock& a = p.session.m_adjust;
     a.m_hue = 30;
@@ -335,7 +336,7 @@ void CheckFilterOrder(int type, int contrastFactor, int sharpness = 12) {
         std::memcpy(copy.bits, expected.bits, static_cast<size_t>(expected.stride) * expected.height);
         int16_t differences[2047];
         BuildSharpnessTable(differences, maxValue, sharpness);
-        expected.Convert(KernelSharpness, &copy, nullptr, 0, 0, reinterpret_cast<intptr_t>(differences), 0);
+        expected.Convert(KernelSharpnessReference, &copy, nullptr, 0, 0, reinterpret_cast<intptr_t>(differences), 0);
     }
     BuildBrightnessTable(table, maxValue, 40);
     inPlace(KernelApplyTable, table);
@@ -351,6 +352,9 @@ TEST(ConvertFrame, FiltersRunInTheirOrder) {
     CheckFilterOrder(1, 4);  // 16-bit gray: four times the setting, no hue
     CheckFilterOrder(0, 1);
     for (const int type : {0, 1, 2, 3, 4, 5}) CheckFilterOrder(type, type == 1 ? 4 : 1, 0);
+    // Tall enough for bands of rows side by side, sharpened in place.
+    CheckFilterOrder(2, 1, 30, 70, 300);
+    CheckFilterOrder(4, 1, 1, 37, 200);
 }
 
 TEST(ConvertFrame, SixteenBitGrayContrastOfDamagedSettingsFollowsTheCurve) {
