@@ -184,7 +184,7 @@ VIDLYN_AVX2_INLINE void Store32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
 }
 
 template <int DstBpp, bool BlueTop, bool BlueRight>
-VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j) {
+VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
     const uint8_t* above2 = j.rows[0];
     const uint8_t* above = j.rows[1];
     const uint8_t* row = j.rows[2];
@@ -200,7 +200,6 @@ VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j) {
     const __m256i kb = _mm256_set1_epi16(static_cast<short>(j.kb << 5));
     const __m256i kr = _mm256_set1_epi16(static_cast<short>(j.kr << 5));
     const int last = j.width - 3;
-    int x = 2;
     for (; x + 31 <= last; x += 32) {
         __m256i blueEven, blueOdd, redEven, redOdd;
         PairSums<kBlueOnEven>(blueSite, bluePartner, x, blueEven, blueOdd);
@@ -227,7 +226,7 @@ VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j) {
 // ---- 16 pixels per step (16-bit samples, and the rest of an 8-bit row) ------------------
 
 template <int InBytes, int DstBpp, bool BlueTop, bool BlueRight>
-VIDLYN_AVX2 int Row(const DemosaicRowJob& j, int x = 2) {
+VIDLYN_AVX2 int Row(const DemosaicRowJob& j, int x) {
     const uint8_t* above2 = j.rows[0];
     const uint8_t* above = j.rows[1];
     const uint8_t* row = j.rows[2];
@@ -260,25 +259,30 @@ VIDLYN_AVX2 int Row(const DemosaicRowJob& j, int x = 2) {
 }
 
 template <int DstBpp, bool BlueTop, bool BlueRight>
-VIDLYN_AVX2 int Row8(const DemosaicRowJob& j) {
-    return Row<1, DstBpp, BlueTop, BlueRight>(j, Row8Pairs<DstBpp, BlueTop, BlueRight>(j));
+VIDLYN_AVX2 int Row8(const DemosaicRowJob& j, int x) {
+    return Row<1, DstBpp, BlueTop, BlueRight>(j, Row8Pairs<DstBpp, BlueTop, BlueRight>(j, x));
 }
 
 template <int DstBpp>
-int Row8Of(const DemosaicRowJob& j) {
-    if (j.blueTop) return j.blueRight ? Row8<DstBpp, true, true>(j) : Row8<DstBpp, true, false>(j);
-    return j.blueRight ? Row8<DstBpp, false, true>(j) : Row8<DstBpp, false, false>(j);
+int Row8Of(const DemosaicRowJob& j, int x) {
+    if (j.blueTop) return j.blueRight ? Row8<DstBpp, true, true>(j, x) : Row8<DstBpp, true, false>(j, x);
+    return j.blueRight ? Row8<DstBpp, false, true>(j, x) : Row8<DstBpp, false, false>(j, x);
 }
 
 template <int InBytes, int DstBpp>
-int RowOf(const DemosaicRowJob& j) {
-    if (j.blueTop) return j.blueRight ? Row<InBytes, DstBpp, true, true>(j) : Row<InBytes, DstBpp, true, false>(j);
-    return j.blueRight ? Row<InBytes, DstBpp, false, true>(j) : Row<InBytes, DstBpp, false, false>(j);
+int RowOf(const DemosaicRowJob& j, int x) {
+    if (j.blueTop)
+        return j.blueRight ? Row<InBytes, DstBpp, true, true>(j, x) : Row<InBytes, DstBpp, true, false>(j, x);
+    return j.blueRight ? Row<InBytes, DstBpp, false, true>(j, x) : Row<InBytes, DstBpp, false, false>(j, x);
 }
 
 }  // namespace
 
-int DemosaicRow8Avx2(const DemosaicRowJob& j) { return j.dstBpp == 4 ? Row8Of<4>(j) : Row8Of<3>(j); }
-int DemosaicRow16Avx2(const DemosaicRowJob& j) { return j.dstBpp == 8 ? RowOf<2, 8>(j) : RowOf<2, 6>(j); }
+int DemosaicRow8Avx2From(const DemosaicRowJob& j, int x) { return j.dstBpp == 4 ? Row8Of<4>(j, x) : Row8Of<3>(j, x); }
+int DemosaicRow16Avx2From(const DemosaicRowJob& j, int x) {
+    return j.dstBpp == 8 ? RowOf<2, 8>(j, x) : RowOf<2, 6>(j, x);
+}
+int DemosaicRow8Avx2(const DemosaicRowJob& j) { return DemosaicRow8Avx2From(j, 2); }
+int DemosaicRow16Avx2(const DemosaicRowJob& j) { return DemosaicRow16Avx2From(j, 2); }
 
 }  // namespace pixel

@@ -175,6 +175,7 @@ RowFn VectorRow(const Frame& f) {
         return nullptr;
     switch (pixel::ActiveSimdLevel()) {
         case pixel::SimdLevel::Avx512:
+            return eight ? pixel::DemosaicRow8Avx512 : pixel::DemosaicRow16Avx512;
         case pixel::SimdLevel::Avx2:
             return eight ? pixel::DemosaicRow8Avx2 : pixel::DemosaicRow16Avx2;
         case pixel::SimdLevel::Sse2:

@@ -29,5 +29,11 @@ int DemosaicRow8Avx2(const DemosaicRowJob& job);
 // (returned as not computed), as the 16-bit sums would not hold it.
 int DemosaicRow16Sse2(const DemosaicRowJob& job);
 int DemosaicRow16Avx2(const DemosaicRowJob& job);
+// 64-byte vectors; the rest of the row by the AVX2 rows.
+int DemosaicRow8Avx512(const DemosaicRowJob& job);
+int DemosaicRow16Avx512(const DemosaicRowJob& job);
+// The AVX2 rows from an even x >= 2 on (the pixels before it already done).
+int DemosaicRow8Avx2From(const DemosaicRowJob& job, int x);
+int DemosaicRow16Avx2From(const DemosaicRowJob& job, int x);
 
 }  // namespace pixel

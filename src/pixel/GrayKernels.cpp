@@ -6,6 +6,7 @@
 
 #include "pixel/Bayer.h"
 #include "pixel/FilterSimd.h"
+#include "pixel/GraySimd.h"
 #include "pixel/KernelRows.h"
 #include "pixel/RowStripes.h"
 #include "pixel/SimdLevel.h"
@@ -111,11 +112,13 @@ int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
         return KernelGrayFromColorReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
     const int rows = r->bottom - r->top;
+    const bool wide = pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;
     pixel::ForEachStripe(rows, 64, [&](int first, int end) {
         const PixRect band{r->left, r->top + first, r->right, r->top + end};
         pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
                                  [&](uint8_t* d, const uint8_t* s, int m) {
-                                     const int done = pixel::GrayFromColorRowAvx2(d, s, m, srcBpp);
+                                     int done = wide ? pixel::GrayFromColorRowAvx512(d, s, m, srcBpp) : 0;
+                                     done += pixel::GrayFromColorRowAvx2(d + done, s + done * srcBpp, m - done, srcBpp);
                                      for (int x = done; x < m; ++x) {
                                          const uint8_t* p = s + x * srcBpp;
                                          d[x] = static_cast<uint8_t>((59 * p[1] + 30 * p[2] + 11 * p[0]) / 100);

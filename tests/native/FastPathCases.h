@@ -48,6 +48,15 @@ inline const std::vector<int>& Widths() {
     static const std::vector<int> w{1, 2, 3, 5, 6, 11, 12, 13, 19, 20, 21, 22, 23, 36, 37, 38, 53, 71};
     return w;
 }
+// The widths above and some beyond the 64-pixel steps of the widest vectors.
+inline const std::vector<int>& WidthsWithWide() {
+    static const std::vector<int> w = [] {
+        std::vector<int> all = Widths();
+        all.insert(all.end(), {67, 68, 69, 70, 133, 198});
+        return all;
+    }();
+    return w;
+}
 inline const std::vector<int>& Heights() {
     static const std::vector<int> h{1, 2, 3, 4, 5, 6, 7, 9, 140};
     return h;
@@ -105,7 +114,7 @@ TEST(FastPaths, DemosaicMatchesTheStraightKernelOnEverySizePhaseAndGain) {
                                  {0, 1599, 100, 1599}, {0, 1600, 100, 100}, {0, -5, 100, 100000}};
     ForEachPath([&](const std::string& path) {
         for (const bool tight : {false, true})
-            for (const int w : Widths())
+            for (const int w : WidthsWithWide())
                 for (const int h : Heights()) {
                     Image raw8(w, h, 1, tight), raw16(w, h, 2, tight);
                     testutil::FillRandom(raw8, static_cast<uint32_t>(w * 131 + h));
@@ -328,7 +337,7 @@ TEST(FastPaths, GrayFromColorMatchesTheStraightKernel) {
     ForEachPath([&](const std::string& path) {
         for (const int bpp : {3, 4})
             for (const bool tight : {false, true})
-                for (const int w : Widths())
+                for (const int w : WidthsWithWide())
                     for (const int h : {1, 3, 70}) {
                         Image src(w, h, bpp, tight), fast(w, h, 1, tight);
                         testutil::FillRandom(src, static_cast<uint32_t>(w + h * 3 + bpp));
@@ -365,7 +374,7 @@ TEST(FastPaths, MirrorMovesTheSameBytesInPlaceAndBetweenBuffers) {
     ForEachPath([&](const std::string& path) {
         for (const int bpp : {1, 2, 3})
             for (const bool tight : {false, true})
-                for (const int w : Widths())
+                for (const int w : WidthsWithWide())
                     for (const int h : {1, 2, 130}) {
                         const std::string where = Where(path, w, h, tight) + ", bpp " + std::to_string(bpp);
                         Image src(w, h, bpp, tight);
