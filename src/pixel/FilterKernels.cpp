@@ -521,13 +521,18 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
                                             word2);
     ChromaSnapshot(saturation);  // the shared table follows the last saturation run, as on the straight path
     const int rot = HueRotation(params->hue);
+    const bool avx512 = pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;
     const int rows = r->bottom - r->top;
     pixel::ForEachStripe(rows, 32, [&](int first, int end) {
         const PixRect band{r->left, r->top + first, r->right, r->top + end};
         const auto chroma = ChromaSnapshot(saturation);
         pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
                                  [&](uint8_t* d, const uint8_t* s, int m) {
-                                     const int done = pixel::HueSaturationRowAvx2(d, s, m, srcBpp, saturation, rot);
+                                     // 32 pixels at a time, then 16, then one by one.
+                                     int done =
+                                         avx512 ? pixel::HueSaturationRowAvx512(d, s, m, srcBpp, saturation, rot) : 0;
+                                     done += pixel::HueSaturationRowAvx2(d + done * dstBpp, s + done * srcBpp, m - done,
+                                                                         srcBpp, saturation, rot);
                                      d += done * dstBpp, s += done * srcBpp;
                                      for (int x = done; x < m; ++x, d += dstBpp, s += srcBpp) {
                                          // The rest of the row as the straight kernel does it.

@@ -42,6 +42,8 @@ int SharpenRowAvx512(const SharpenRowJob& job);
 // saturations -256..256 and a hue rotation 0..1529; returns the number of
 // pixels done (a multiple of 16). In place allowed.
 int HueSaturationRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
+// The same 32 pixels at a time (AVX-512 with VBMI); returns a multiple of 32.
+int HueSaturationRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
 
 // A 256-entry byte table as the differences of its 16-entry rows, per half
 // (entries 0..127 and 128..255): row k of a half XOR row k - 1.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
@@ -233,10 +234,15 @@ TEST(FastPaths, HueSaturationMatchesTheStraightKernelForEveryHueAndSaturation) {
     const int saturations[] = {0, 30, -255, 255, -256, 256, 257, -300};
     ForEachPath([&](const std::string& path) {
         for (const int bpp : {3, 4, 6, 8})
-            for (const int w : {1, 15, 16, 17, 33, 50})
+            for (const int w : {1, 15, 16, 17, 31, 33, 50, 64, 79})  // around 16 and 32 pixels a vector
                 for (const int h : {1, 3, 70}) {
-                    Image src(w, h, bpp);
-                    testutil::FillRandom(src, static_cast<uint32_t>(w * 5 + h + bpp));  // 16-bit: above 1023 too
+                    Image src(w, h, bpp, h == 3);  // three rows unpadded, the others padded
+                    // 16-bit: any sample in one row (mostly above 1023), 0..1100 in the others.
+                    if (bpp <= 4 || h == 1) {
+                        testutil::FillRandom(src, static_cast<uint32_t>(w * 5 + h + bpp));
+                    } else {
+                        testutil::FillRandom16(src, static_cast<uint32_t>(w * 5 + h + bpp), 1100);
+                    }
                     // Gray, black, white and saturated pixels besides the random ones.
                     const uint8_t corners[][3] = {{0, 0, 0}, {255, 255, 255}, {7, 7, 7}, {255, 0, 0}, {0, 255, 255}};
                     for (int i = 0; i < 5 && i < w; ++i)
@@ -265,6 +271,55 @@ TEST(FastPaths, HueSaturationMatchesTheStraightKernelForEveryHueAndSaturation) {
                         }
                 }
     });
+}
+
+// Every 24-bit colour once (a 4096 x 4096 picture) through each vector level,
+// and every hue and every saturation of the fast range (and far beyond it) on
+// a small random picture.
+TEST(FastPaths, HueSaturationMatchesTheStraightKernelForEveryColourHueAndSaturation) {
+    std::vector<pixel::SimdLevel> levels;
+    for (const auto l : {pixel::SimdLevel::Avx2, pixel::SimdLevel::Avx512})
+        if (pixel::DetectedSimdLevel() >= l) levels.push_back(l);
+    Image colours(4096, 4096, 3);
+    for (int y = 0; y < 4096; ++y)
+        for (int x = 0; x < 4096; ++x)
+            for (int c = 0; c < 3; ++c) colours.set8(x, y, (y * 4096 + x) >> (8 * c) & 255, c);
+    for (const auto& [hue, saturation] : {std::pair{40, 30}, {1, 256}, {200, -256}, {128, -97}, {77, 255}}) {
+        const HueSatParams p{hue, 0, saturation, 10};
+        const auto params = reinterpret_cast<intptr_t>(&p);
+        Image straight = colours;
+        testutil::RunInPlace(KernelHueSaturationReference, straight, params);
+        for (const auto level : levels) {
+            pixel::SetSimdCeiling(level);
+            Image fast(4096, 4096, 3);
+            testutil::RunWhole(KernelHueSaturation, fast, colours, params);
+            EXPECT_TRUE(fast.bytes == straight.bytes)
+                << "level " << static_cast<int>(level) << ", hue " << hue << ", saturation " << saturation;
+        }
+        pixel::SetSimdCeiling(pixel::SimdLevel::Avx512);
+    }
+
+    std::vector<std::pair<int, int>> settings;
+    for (int hue = -1; hue <= 256; ++hue) settings.emplace_back(hue, hue % 7 * 80 - 256);
+    for (int saturation = -258; saturation <= 258; ++saturation) settings.emplace_back(saturation * 3, saturation);
+    for (const int far : {INT_MIN, INT_MIN + 1, -65536, 65536, INT_MAX}) {
+        settings.emplace_back(far, 0);
+        settings.emplace_back(40, far);
+    }
+    Image src(37, 3, 4);
+    testutil::FillRandom(src, 9);
+    for (const auto level : levels) {
+        pixel::SetSimdCeiling(level);
+        for (const auto& [hue, saturation] : settings) {
+            const HueSatParams p{hue, 0, saturation, 10};
+            Image fast = src, straight = src;
+            testutil::RunInPlace(KernelHueSaturation, fast, reinterpret_cast<intptr_t>(&p));
+            testutil::RunInPlace(KernelHueSaturationReference, straight, reinterpret_cast<intptr_t>(&p));
+            ASSERT_EQ(fast.bytes, straight.bytes)
+                << "level " << static_cast<int>(level) << ", hue " << hue << ", saturation " << saturation;
+        }
+    }
+    pixel::SetSimdCeiling(pixel::SimdLevel::Avx512);
 }
 
 // The lookup tables of the three table filters at settings across their
