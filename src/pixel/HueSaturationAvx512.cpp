@@ -48,7 +48,9 @@ struct Constants {
 
 VIDLYN_AVX512_INLINE Constants MakeConstants(int saturation, int rotation) {
     Constants k;
+#pragma GCC unroll 8
     for (int i = 0; i < 8; ++i) k.low[i] = Load(kReciprocalLow, 64 * i);
+#pragma GCC unroll 8
     for (int i = 0; i < 2; ++i) k.high[i] = Load(kReciprocalHigh, 64 * i);
     k.saturation = _mm512_set1_epi16(static_cast<short>(saturation));
     k.rotSextant = _mm512_set1_epi16(static_cast<short>(rotation / 255));
@@ -143,13 +145,22 @@ constexpr auto kJoin8 = [] {
 constexpr __mmask64 kEvenBytes = 0x5555555555555555ull;
 constexpr __mmask64 kNotFourth = 0x7777777777777777ull;
 
+// The low 32 bytes of v, by a plain store: a masked byte store costs several
+// times as much. (GCC 12 warns about the cast's undefined upper half.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+VIDLYN_AVX512_INLINE void StoreLow32(uint8_t* d, __m512i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm512_castsi512_si256(v));
+}
+#pragma GCC diagnostic pop
+
 template <int PixelBytes>
 VIDLYN_AVX512 int Row8(uint8_t* dst, const uint8_t* src, int count, int saturation, int rotation) {
     const Constants k = MakeConstants(saturation, rotation);
     const __m512i split[3] = {Load(kSplit8<PixelBytes>[0]), Load(kSplit8<PixelBytes>[1]), Load(kSplit8<PixelBytes>[2])};
     const __m512i packBlueGreen = Load(kPackBlueGreen);
-    constexpr __mmask64 kSecondBlock = PixelBytes == 4 ? ~0ull : 0xFFFFFFFFull;  // bytes 64.. of 32 pixels
     const __m512i join[2] = {Load(kJoin8<PixelBytes>[0]), Load(kJoin8<PixelBytes>[1])};
+    constexpr __mmask64 kSecondBlock = PixelBytes == 4 ? ~0ull : 0xFFFFFFFFull;  // bytes 64.. of 32 pixels
     int x = 0;
     for (; x + 32 <= count; x += 32) {
         const uint8_t* s = src + PixelBytes * x;
@@ -170,7 +181,7 @@ VIDLYN_AVX512 int Row8(uint8_t* dst, const uint8_t* src, int count, int saturati
             _mm512_storeu_si512(d + 64, out1);
         } else {
             _mm512_storeu_si512(d, out0);
-            _mm512_mask_storeu_epi8(d + 64, kSecondBlock, out1);
+            StoreLow32(d + 64, out1);
         }
     }
     return x;
@@ -197,29 +208,33 @@ constexpr auto kJoin16 = [] {
         });
     return t;
 }();
-// Words of output register `block` that take red.
+// Words of each output register that take red.
 template <int PixelBytes>
-constexpr __mmask32 RedWords(int block) {
-    uint32_t m = 0;
-    for (int j = 0; j < 32; ++j)
-        if ((32 * block + j) % (PixelBytes / 2) == 2) m |= 1u << j;
-    return m;
-}
+constexpr auto kRedWords = [] {
+    std::array<__mmask32, PixelBytes / 2> t{};
+    for (int block = 0; block < PixelBytes / 2; ++block)
+        for (int j = 0; j < 32; ++j)
+            if ((32 * block + j) % (PixelBytes / 2) == 2) t[block] |= 1u << j;
+    return t;
+}();
 
 // With six bytes a pixel: the pixels whose channel-c word lies in the third register.
-constexpr __mmask32 ThirdRegister(int c) {
-    uint32_t m = 0;
-    for (int i = 0; i < 32; ++i)
-        if (3 * i + c >= 64) m |= 1u << i;
-    return m;
-}
+constexpr auto kThirdRegister = [] {
+    std::array<__mmask32, 3> t{};
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 32; ++i)
+            if (3 * i + c >= 64) t[c] |= 1u << i;
+    return t;
+}();
 
 template <int PixelBytes>
 VIDLYN_AVX512 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturation, int rotation) {
     constexpr int kRegisters = PixelBytes / 2;  // 64-byte registers per 32 pixels
     const Constants k = MakeConstants(saturation, rotation);
     __m512i split[3], join[kRegisters];
+#pragma GCC unroll 8
     for (int c = 0; c < 3; ++c) split[c] = Load(kSplit16<PixelBytes>[c]);
+#pragma GCC unroll 8
     for (int j = 0; j < kRegisters; ++j) join[j] = Load(kJoin16<PixelBytes>[j]);
     const __m512i max = _mm512_set1_epi16(1023);
     constexpr __mmask32 kNotFourthWord = 0x77777777u;
@@ -227,24 +242,28 @@ VIDLYN_AVX512 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturat
     for (; x + 32 <= count; x += 32) {
         const uint8_t* s = src + PixelBytes * x;
         __m512i in[kRegisters];
+#pragma GCC unroll 4
         for (int j = 0; j < kRegisters; ++j) in[j] = _mm512_loadu_si512(s + 64 * j);
         __m512i ch[3];
+#pragma GCC unroll 3
         for (int c = 0; c < 3; ++c) {
             __m512i v = _mm512_permutex2var_epi16(in[0], split[c], in[1]);
             if constexpr (PixelBytes == 6) {
                 // Words 64..95 (pixels whose word index reaches the third register).
-                v = _mm512_mask_permutexvar_epi16(v, ThirdRegister(c), split[c], in[2]);
+                v = _mm512_mask_permutexvar_epi16(v, kThirdRegister[c], split[c], in[2]);
             } else {
                 v = _mm512_mask_blend_epi16(0xFFFF0000u, v, _mm512_permutex2var_epi16(in[2], split[c], in[3]));
             }
             ch[c] = _mm512_srli_epi16(_mm512_min_epu16(v, max), 2);
         }
         Hexcone(k, ch[0], ch[1], ch[2]);
+#pragma GCC unroll 3
         for (int c = 0; c < 3; ++c) ch[c] = _mm512_or_si512(_mm512_slli_epi16(ch[c], 2), _mm512_srli_epi16(ch[c], 6));
         uint8_t* d = dst + PixelBytes * x;
+#pragma GCC unroll 4
         for (int j = 0; j < kRegisters; ++j) {
             __m512i v = _mm512_permutex2var_epi16(ch[0], join[j], ch[1]);
-            v = _mm512_mask_permutexvar_epi16(v, RedWords<PixelBytes>(j), join[j], ch[2]);
+            v = _mm512_mask_permutexvar_epi16(v, kRedWords<PixelBytes>[j], join[j], ch[2]);
             if constexpr (PixelBytes == 8)  // the fourth sample stays as it is
                 v = _mm512_mask_blend_epi16(kNotFourthWord, _mm512_loadu_si512(d + 64 * j), v);
             _mm512_storeu_si512(d + 64 * j, v);
