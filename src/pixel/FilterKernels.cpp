@@ -107,23 +107,65 @@ int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* r
 int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                      uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
     const int bpp = srcBpp;
-    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2 || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4))
+    const auto level = pixel::ActiveSimdLevel();
+    const bool wide = FilterMaxValue(bpp) == kFilterMax10;
+    if (level < pixel::SimdLevel::Avx2 || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4 && !wide))
         return KernelApplyTableReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                          word2);
     const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
+    const bool avx512 = level >= pixel::SimdLevel::Avx512;
+    const bool keepFourth = bpp == 4 || bpp == 8;
+    // Rows as streams of samples: the vectors, then the tail one by one.
+    const auto run = [&](auto&& vectorRow, auto&& sample, int sampleBytes) {
+        pixel::ForEachStripe(r->bottom - r->top, 64, [&](int first, int end) {
+            const PixRect band{r->left, r->top + first, r->right, r->top + end};
+            pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
+                                     [&](uint8_t* d, const uint8_t* s, int m) {
+                                         const int n = m * bpp / sampleBytes;
+                                         for (int i = vectorRow(d, s, n); i < n; ++i)
+                                             if (!keepFourth || i % 4 != 3) sample(d, s, i);
+                                     });
+        });
+    };
+    if (wide) {
+        const auto sample = [&](uint8_t* d, const uint8_t* s, int i) {
+            Store16(d + 2 * i, table[std::min<int>(Load16(s + 2 * i), kFilterMax10)]);
+        };
+        if (avx512) {
+            pixel::WordTablePlanes planes;
+            for (int v = 0; v <= kFilterMax10; ++v) {
+                planes.low[v] = static_cast<uint8_t>(table[v]);
+                planes.high[v] = static_cast<uint8_t>(table[v] >> 8);
+            }
+            const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
+                return pixel::ApplyWordTableRowAvx512(d, s, n, keepFourth, planes);
+            };
+            run(row, sample, 2);
+        } else {
+            uint16_t padded[kFilterMax10 + 2] = {};
+            std::memcpy(padded, table, sizeof(uint16_t) * (kFilterMax10 + 1));
+            const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
+                return pixel::ApplyWordTableRowAvx2(d, s, n, keepFourth, padded);
+            };
+            run(row, sample, 2);
+        }
+        return 1;
+    }
     uint8_t bytes[256];
     for (int i = 0; i < 256; ++i) bytes[i] = static_cast<uint8_t>(table[i]);
-    const pixel::ByteTableSteps steps = pixel::MakeByteTableSteps(bytes);
-    const int rows = r->bottom - r->top;
-    pixel::ForEachStripe(rows, 64, [&](int first, int end) {
-        const PixRect band{r->left, r->top + first, r->right, r->top + end};
-        pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
-                                 [&](uint8_t* d, const uint8_t* s, int m) {
-                                     const int n = m * bpp;
-                                     for (int i = pixel::ApplyByteTableRowAvx2(d, s, n, bpp == 4, steps); i < n; ++i)
-                                         if (bpp != 4 || i % 4 != 3) d[i] = bytes[s[i]];
-                                 });
-    });
+    const auto sample = [&](uint8_t* d, const uint8_t* s, int i) { d[i] = bytes[s[i]]; };
+    if (avx512) {
+        const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
+            return pixel::ApplyByteTableRowAvx512(d, s, n, keepFourth, bytes);
+        };
+        run(row, sample, 1);
+    } else {
+        const pixel::ByteTableSteps steps = pixel::MakeByteTableSteps(bytes);
+        const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
+            return pixel::ApplyByteTableRowAvx2(d, s, n, keepFourth, steps);
+        };
+        run(row, sample, 1);
+    }
     return 1;
 }
 

@@ -56,6 +56,22 @@ ByteTableSteps MakeByteTableSteps(const uint8_t* table);
 // number of bytes done (a multiple of 32). With keepFourth every fourth byte
 // keeps the output's value. In place allowed.
 int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTableSteps& table);
+// The same with the 256-entry table itself, 64 bytes at a time (AVX-512 VBMI).
+int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const uint8_t* table);
+
+// Every 16-bit sample s of `samples` samples becomes table[min(s, 1023)], 16
+// (AVX2) or 64 (AVX-512) at a time; returns the number of samples done. With
+// keepFourth every fourth sample keeps the output's value. In place allowed.
+// The AVX2 row gathers from a table of 1025 entries (each read takes two
+// entries, so one past the last); the AVX-512 row takes the table's low and
+// high bytes as two planes.
+int ApplyWordTableRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const uint16_t* table);
+struct WordTablePlanes {
+    uint8_t low[1024];
+    uint8_t high[1024];
+};
+int ApplyWordTableRowAvx512(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth,
+                            const WordTablePlanes& table);
 
 // Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 16
 // at a time; returns the number of pixels done (a multiple of 16).

@@ -5,6 +5,7 @@
 // and gives 0 otherwise (bit 7 set), so XOR-ing the shuffles of the row
 // differences T(k) ^ T(k - 1) over k = 0..7 leaves T(x >> 4)[x & 15] for
 // x < 128. The upper half does the same with x - 128, and bit 7 of x picks.
+// 16-bit samples (10-bit tables of 1024 entries) are gathered.
 #include <immintrin.h>
 
 #include "pixel/FilterSimd.h"
@@ -57,6 +58,26 @@ VIDLYN_AVX2 int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int byte
         __m256i v = LookUp(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), low, high);
         __m256i* o = reinterpret_cast<__m256i*>(dst + i);
         if (keepFourth) v = _mm256_blendv_epi8(v, _mm256_loadu_si256(o), fourth);
+        _mm256_storeu_si256(o, v);
+    }
+    return i;
+}
+
+// 16-bit samples: each 32-bit lane gathers the entries of its even and its odd
+// sample (a 4-byte read at the entry, hence the padded table) and keeps the
+// low 16 bits of each.
+VIDLYN_AVX2 int ApplyWordTableRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth,
+                                      const uint16_t* table) {
+    const int* base = reinterpret_cast<const int*>(table);
+    const __m256i low = _mm256_set1_epi32(0xFFFF), top = _mm256_set1_epi16(1023);
+    int i = 0;
+    for (; i + 16 <= samples; i += 16) {
+        const __m256i x = _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * i)), top);
+        const __m256i even = _mm256_i32gather_epi32(base, _mm256_and_si256(x, low), 2);
+        const __m256i odd = _mm256_i32gather_epi32(base, _mm256_srli_epi32(x, 16), 2);
+        __m256i v = _mm256_or_si256(_mm256_and_si256(even, low), _mm256_slli_epi32(odd, 16));
+        __m256i* o = reinterpret_cast<__m256i*>(dst + 2 * i);
+        if (keepFourth) v = _mm256_blend_epi16(v, _mm256_loadu_si256(o), 0x88);
         _mm256_storeu_si256(o, v);
     }
     return i;

@@ -342,20 +342,32 @@ inline std::vector<std::vector<uint16_t>> Tables(int maxValue) {
 
 TEST(FastPaths, TableLookupMatchesTheStraightKernel) {
     ForEachPath([&](const std::string& path) {
-        for (const int bpp : {1, 3, 4})
+        for (const int bpp : {1, 2, 3, 4, 6, 8}) {
+            const int maxValue = FilterMaxValue(bpp);
+            auto tables = Tables(maxValue);
+            if (maxValue == kFilterMax10) {  // entries of all 16 bits
+                std::mt19937 rng(2);
+                tables.emplace_back(maxValue + 1);
+                for (auto& entry : tables.back()) entry = static_cast<uint16_t>(rng());
+            }
             for (const bool tight : {false, true})
                 for (const int w : Widths())
-                    for (const int h : {1, 2, 70}) {
+                    for (const int h : {1, 2, 130}) {
+                        if (h == 130 && w % 3 != 0) continue;  // bands: a few widths suffice
                         Image src(w, h, bpp, tight);
                         testutil::FillRandom(src, static_cast<uint32_t>(w * 13 + h + bpp));
-                        for (const auto& table : Tables(FilterMaxValue(bpp))) {
+                        if (maxValue == kFilterMax10) {  // mostly 10-bit samples, some above: read as 1023
+                            testutil::FillRandom16(src, static_cast<uint32_t>(w + h), 1100);
+                            src.set16(w - 1, h - 1, 65535, bpp / 2 - 1);
+                        }
+                        for (const auto& table : tables) {
                             const auto word = reinterpret_cast<intptr_t>(table.data());
                             const std::string where = Where(path, w, h, tight) + ", bpp " + std::to_string(bpp);
                             Image fast = src, straight = src;
                             testutil::RunInPlace(KernelApplyTable, fast, word);
                             testutil::RunInPlace(KernelApplyTableReference, straight, word);
                             ASSERT_EQ(fast.bytes, straight.bytes) << where << ", in place";
-                            Image to(w, h, bpp, tight);
+                            Image to(w, h, bpp, tight);  // its fourth bytes or samples must survive
                             testutil::FillRandom(to, 8);
                             Image toStraight = to;
                             testutil::RunWhole(KernelApplyTable, to, src, word);
@@ -363,6 +375,7 @@ TEST(FastPaths, TableLookupMatchesTheStraightKernel) {
                             ASSERT_EQ(to.bytes, toStraight.bytes) << where;
                         }
                     }
+        }
     });
 }
 
