@@ -25,6 +25,14 @@ int KernelColor48To24(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, 
 int KernelColor48To24Flip(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                           uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                           intptr_t word2);
+// The straight loops of the two kernels above: the reference their vector
+// rows match byte for byte.
+int KernelColor48To24Reference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                               uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                               intptr_t word2);
+int KernelColor48To24FlipReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                   uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                   intptr_t word2);
 // 24 or 32 -> 24 bits, rows reversed: bytes 0, 1, 2.
 int KernelBgr24CopyFlip(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                         uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2);

@@ -18,6 +18,7 @@
 #include "pixel/DualOutput.h"
 #include "pixel/FilterKernels.h"
 #include "pixel/GrayKernels.h"
+#include "pixel/OutputKernels.h"
 #include "pixel/PlacementKernels.h"
 #include "pixel/RowStripes.h"
 #include "pixel/SimdLevel.h"
@@ -422,6 +423,36 @@ TEST(FastPaths, GrayFromColorMatchesTheStraightKernel) {
 }
 
 // ---- byte movers ----------------------------------------------------------------------
+
+TEST(FastPaths, Color48To24GivesTheSameBytesEitherRowOrder) {
+    const std::pair<ConvertKernel, ConvertKernel> kernels[] = {{KernelColor48To24, KernelColor48To24Reference},
+                                                               {KernelColor48To24Flip, KernelColor48To24FlipReference}};
+    const auto compare = [&](const Image& src, bool tight, const std::string& where) {
+        for (const auto& [fast, reference] : kernels) {
+            Image to(src.width, src.height, 3, tight);  // padding bytes must survive
+            testutil::FillRandom(to, 3);
+            Image toStraight = to;
+            testutil::RunWhole(fast, to, src);
+            testutil::RunWhole(reference, toStraight, src);
+            ASSERT_EQ(to.bytes, toStraight.bytes) << where << (fast == KernelColor48To24Flip ? ", flipped" : "");
+        }
+    };
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {6, 8})
+            for (const bool tight : {false, true})
+                for (const int w : Widths())
+                    for (const int h : {1, 3, 70}) {
+                        Image src(w, h, bpp, tight);
+                        testutil::FillRandom(src, static_cast<uint32_t>(w * 7 + h + bpp));  // all 16 bits
+                        compare(src, tight, Where(path, w, h, tight) + ", bpp " + std::to_string(bpp));
+                    }
+    });
+    // A picture larger than the caches (written past them), rows starting
+    // anywhere within a cache line.
+    Image big(2731, 2049, 6);
+    testutil::FillRandom(big, 1);
+    compare(big, false, "2731x2049");
+}
 
 TEST(FastPaths, ReorderingMovesTheSameBytes) {
     ForEachPath([&](const std::string& path) {
