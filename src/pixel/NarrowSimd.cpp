@@ -46,21 +46,33 @@ VIDLYN_AVX512_INLINE __m512i Narrow(const uint8_t* p, __m512i pick) {
     return _mm512_permutex2var_epi8(a, pick, b);
 }
 
+VIDLYN_AVX512_INLINE void Put(uint8_t* p, __m512i v, bool stream) {
+    if (stream) {
+        _mm512_stream_si512(reinterpret_cast<__m512i*>(p), v);
+    } else {
+        _mm512_storeu_si512(p, v);
+    }
+}
+
 }  // namespace
 
-VIDLYN_AVX512 int NarrowSamplesAvx512(uint8_t* dst, const uint8_t* src, int samples, bool stream) {
+VIDLYN_AVX512 int NarrowSamplesAvx512(uint8_t* dst, const uint8_t* src, int samples, bool stream, bool descending) {
     const __m512i pick = _mm512_loadu_si512(kEverySample.data());
-    int i = 0;
-    if (stream) {
-        // Streaming stores need whole aligned lines: the row's start up to one goes byte by byte.
-        for (; i < samples && (reinterpret_cast<uintptr_t>(dst + i) & 63) != 0; ++i)
-            dst[i] = Reduce10To8(Load16(src + 2 * i));
-        for (; i + 64 <= samples; i += 64)
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(dst + i), Narrow(src + 2 * i, pick));
+    // Streaming stores need whole aligned lines: the row's start up to one goes byte by byte, as does its end.
+    int head = 0;
+    while (stream && head < samples && (reinterpret_cast<uintptr_t>(dst + head) & 63) != 0) ++head;
+    const int end = head + (samples - head) / 64 * 64;
+    const auto one = [&](int k) { dst[k] = Reduce10To8(Load16(src + 2 * k)); };
+    if (descending) {
+        for (int k = samples - 1; k >= end; --k) one(k);
+        for (int i = end - 64; i >= head; i -= 64) Put(dst + i, Narrow(src + 2 * i, pick), stream);
+        for (int k = head - 1; k >= 0; --k) one(k);
     } else {
-        for (; i + 64 <= samples; i += 64) _mm512_storeu_si512(dst + i, Narrow(src + 2 * i, pick));
+        for (int k = 0; k < head; ++k) one(k);
+        for (int i = head; i < end; i += 64) Put(dst + i, Narrow(src + 2 * i, pick), stream);
+        for (int k = end; k < samples; ++k) one(k);
     }
-    return i;
+    return samples;
 }
 
 VIDLYN_AVX512 int NarrowPixels64Avx512(uint8_t* dst, const uint8_t* src, int pixels) {

@@ -80,7 +80,7 @@ int Color48To24(VIDLYN_CONVERT_ARGS) {
     const bool stream = static_cast<int64_t>(r->bottom - r->top) * (r->right - r->left) * 3 >= kStreamBytes;
     ForEachRow<Flip>(VIDLYN_ROW_ARGS, [&](uint8_t* d, const uint8_t* s, int m) {
         int k = wide     ? 3 * pixel::NarrowPixels64Avx512(d, s, m)
-                : avx512 ? pixel::NarrowSamplesAvx512(d, s, 3 * m, stream)
+                : avx512 ? pixel::NarrowSamplesAvx512(d, s, 3 * m, stream, Flip)
                          : pixel::NarrowSamplesSse2(d, s, 3 * m);
         for (; k < 3 * m; ++k) d[k] = Reduce10To8(Load16(s + 2 * ((k / 3) * perPixel + k % 3)));
     });
