@@ -323,6 +323,9 @@ void SharpenRows(const SharpenFrame& f, const SharpenBand& band) {
         }
         for (int i = 0; i < 3; ++i) job.rows[i] = original(y - 2 + i);
         job.rows[3] = entering && f.keepsColumns ? outRow(y + 1) : original(y + 1);
+        // The AVX-512 row reads each sample of row y just before writing it:
+        // in place it reads the output row itself, already in the cache for the store.
+        if (f.keepsColumns && f.inPlace) job.rows[2] = outRow(y);
         SharpenTail(f, job, f.row != nullptr ? f.row(job) : job.begin);
     }
 }

@@ -186,21 +186,35 @@ VIDLYN_AVX512_INLINE void SharpenVector(const SharpenRowJob& j, int p, __mmask32
     const __mmask32 negative = _mm512_movepi16_mask(d) ^ flip;
     const __m512i out = _mm512_mask_sub_epi16(_mm512_add_epi16(v, q), negative, v, q);
     // Positions start at a multiple of 4 (begin = 2 tap) and go 32 at a time.
-    const __mmask32 keep = KeepFourth ? m & 0x77777777u : m;
+    // Whole vectors are stored whole (a masked store is slow), the fourth
+    // samples blended back from the output.
+    constexpr __mmask32 kFourth = KeepFourth ? 0x88888888u : 0;
+    const bool whole = m == ~__mmask32{0};
     if constexpr (Wide) {
-        const __m512i r = _mm512_min_epi16(_mm512_max_epi16(out, _mm512_setzero_si512()), _mm512_set1_epi16(1023));
-        _mm512_mask_storeu_epi16(j.dst + 2 * p, keep, r);
+        __m512i r = _mm512_min_epi16(_mm512_max_epi16(out, _mm512_setzero_si512()), _mm512_set1_epi16(1023));
+        uint8_t* o = j.dst + 2 * p;
+        if (whole) {
+            if constexpr (KeepFourth) r = _mm512_mask_blend_epi16(kFourth, r, _mm512_loadu_si512(o));
+            _mm512_storeu_si512(o, r);
+        } else {
+            _mm512_mask_storeu_epi16(o, m & ~kFourth, r);
+        }
     } else {
         // Saturated to bytes per 128-bit lane, then the lanes' low halves in order.
         const __m512i packed = _mm512_packus_epi16(out, out);
         const __m512i r = _mm512_maskz_permutexvar_epi64(0x0F, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
-        _mm512_mask_storeu_epi8(j.dst + p, keep, r);
+        uint8_t* o = j.dst + p;
+        if (whole) {
+            __m256i r8 = _mm512_maskz_extracti64x4_epi64(0x0F, r, 0);
+            if constexpr (KeepFourth)
+                r8 = _mm256_mask_blend_epi8(kFourth, r8, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(o)));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), r8);
+        } else {
+            _mm512_mask_storeu_epi8(o, m & ~kFourth, r);
+        }
     }
 }
 
-// One pass along the row: the column sums of positions 0 .. end + tap - 1,
-// 32 at a time, and behind them the output positions whose sums are all
-// there. The row entering next time is fetched on the way.
 constexpr int kLag = 4;
 
 template <bool Wide, bool KeepFourth, bool Fresh, bool Save>
