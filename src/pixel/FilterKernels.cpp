@@ -263,6 +263,7 @@ struct SharpenFrame {
     size_t rowBytes;  // bytes of one row of the rectangle
     int (*row)(const pixel::SharpenRowJob&);
     bool keepsColumns;  // the row keeps its column sums from one row to the next
+    bool readsOwnRow;   // ... and leaves no tail
     const int16_t* diff;
 };
 
@@ -323,9 +324,10 @@ void SharpenRows(const SharpenFrame& f, const SharpenBand& band) {
         }
         for (int i = 0; i < 3; ++i) job.rows[i] = original(y - 2 + i);
         job.rows[3] = entering && f.keepsColumns ? outRow(y + 1) : original(y + 1);
-        // The AVX-512 row reads each sample of row y just before writing it:
-        // in place it reads the output row itself, already in the cache for the store.
-        if (f.keepsColumns && f.inPlace) job.rows[2] = outRow(y);
+        // The AVX-512 row (no tail left) reads each sample of row y just before
+        // writing it: in place it reads the output row itself, already in the
+        // cache for the store.
+        if (f.readsOwnRow && f.inPlace) job.rows[2] = outRow(y);
         SharpenTail(f, job, f.row != nullptr ? f.row(job) : job.begin);
     }
 }
@@ -386,8 +388,9 @@ int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstC
     f.diff = diff;
     const auto level = pixel::ActiveSimdLevel();
     if (level >= pixel::SimdLevel::Sse2 && VectorSharpness(diff, f.maxValue, f.sharpness)) {
-        f.keepsColumns = level >= pixel::SimdLevel::Avx512;
-        f.row = f.keepsColumns                      ? pixel::SharpenRowAvx512
+        f.keepsColumns = level >= pixel::SimdLevel::Avx2;
+        f.readsOwnRow = level >= pixel::SimdLevel::Avx512;
+        f.row = f.readsOwnRow                       ? pixel::SharpenRowAvx512
                 : level >= pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2
                                                   : pixel::SharpenRowSse2;
     }

@@ -14,7 +14,7 @@ namespace pixel {
 // With keepFourth, every fourth sample (the pixel's fourth byte or sample)
 // keeps the output's value.
 struct SharpenRowJob {
-    const uint8_t* rows[4];  // source rows y - 2 .. y + 1 (never dst)
+    const uint8_t* rows[4];  // source rows y - 2 .. y + 1 (row y may be dst for AVX-512)
     uint8_t* dst;            // output row y
     int begin, end;          // sample positions
     int tap;
@@ -22,10 +22,11 @@ struct SharpenRowJob {
     bool keepFourth;
     int sharpness;      // |sharpness| <= 256 (8-bit) or <= 64 (16-bit)
     uint16_t* columns;  // room for end + 2 tap + 64 four-row sums
-    // The AVX-512 row keeps `columns` from one row to the next: null `enter`
-    // sums rows[] afresh; otherwise row y + 1 (`enter`) is added and row y - 3
-    // (`leave`) taken away, and the entering row's bytes are also copied to
-    // `save` when it is not null (the kept original of a row sharpened in place).
+    // The AVX2 and AVX-512 rows keep `columns` from one row to the next: null
+    // `enter` sums rows[] afresh; otherwise row y + 1 (`enter`) is added and
+    // row y - 3 (`leave`) taken away, and the entering row's first end + tap
+    // samples are also copied to `save` when it is not null (the kept original
+    // of a row sharpened in place).
     const uint8_t* enter;
     const uint8_t* leave;
     uint8_t* save;
@@ -33,7 +34,7 @@ struct SharpenRowJob {
 };
 
 int SharpenRowSse2(const SharpenRowJob& job);
-int SharpenRowAvx2(const SharpenRowJob& job);
+int SharpenRowAvx2(const SharpenRowJob& job);  // keeps `columns`
 // Every position begin..end - 1 (the tail by masks); keeps `columns`.
 int SharpenRowAvx512(const SharpenRowJob& job);
 
