@@ -38,6 +38,9 @@ public:
     struct FrameSlot {
         uint8_t* data = nullptr;         // GetRawFrameSize() bytes while a transfer is set up
         std::atomic<int32_t> number{0};  // 0 = empty or being written
+        // Shared while a consumer copies the slot out, exclusive while the
+        // transfer thread fills it: a frame being copied is never overwritten.
+        SRWLOCK lock = SRWLOCK_INIT;
     };
 
     CVidlynUSB3Lib();
@@ -168,6 +171,9 @@ protected:
     void FreeSlots();
     // Newest slot: largest number, ties to the lowest index (all empty: slot 0).
     int NewestSlot() const;
+    // Slot `target` (or, while streaming, the other older one when a consumer
+    // still copies `target`), held exclusive for the transfer thread to fill.
+    FrameSlot& HoldSlotForWriting(int target, bool streaming);
     // Frame-rate window of the transfer thread.
     void CountFrameForFps(uint32_t& frames, uint32_t& windowStart);
     // Signals a waiting WaitFrameBoundary at the end of a thread pass.

@@ -119,28 +119,28 @@ int CVidlynUSB3Lib::GetFrameStatus() {
 }
 
 int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
-    // The thread zeroes a slot's number before it writes into it and numbers it
-    // again when done; a number that changed during the copy means the copy may be
-    // torn (the consumer was slower than two frames), so the newest frame is taken again.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const int n = NewestSlot();
-        FrameSlot& slot = m_slots[n];
-        const int32_t number = slot.number.load(std::memory_order_acquire);
-        if (!slot.data) return kCopyFailed;
-        if (number == 0) {
-            // No frame yet, or the thread took the chosen slot since it was found newest.
-            if (m_slots[0].number.load() == 0 && m_slots[1].number.load() == 0 && m_slots[2].number.load() == 0)
-                return kCopyFailed;
-            continue;
-        }
-        std::memcpy(dst, slot.data, ActiveCopySize());
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (slot.number.load(std::memory_order_relaxed) == number) {
-            m_lastDelivered = number;
-            return 0;
+    // Every slot the thread is not filling is held shared at once, and the newest
+    // of them is kept for the copy: the thread cannot start writing into it
+    // however slow the copy is, and a thread faster than the copy cannot make it
+    // miss every frame. The slot being filled cannot be held; its number is 0.
+    bool held[3];
+    int chosen = -1;
+    int32_t number = 0;
+    for (int i = 0; i < 3; ++i) {
+        held[i] = m_slots[i].data && TryAcquireSRWLockShared(&m_slots[i].lock);
+        const int32_t n = held[i] ? m_slots[i].number.load(std::memory_order_acquire) : 0;
+        if (n > number) {
+            number = n;
+            chosen = i;
         }
     }
-    return kCopyFailed;
+    for (int i = 0; i < 3; ++i)
+        if (held[i] && i != chosen) ReleaseSRWLockShared(&m_slots[i].lock);
+    if (chosen < 0) return kCopyFailed;  // no frame yet, or no transfer set up
+    std::memcpy(dst, m_slots[chosen].data, ActiveCopySize());
+    ReleaseSRWLockShared(&m_slots[chosen].lock);
+    m_lastDelivered = number;
+    return 0;
 }
 
 int CVidlynUSB3Lib::CopyLatestFrame(void* dst) {
@@ -202,6 +202,19 @@ DWORD WINAPI CVidlynUSB3Lib::ThreadEntry(LPVOID self) {
     return 0;
 }
 
+CVidlynUSB3Lib::FrameSlot& CVidlynUSB3Lib::HoldSlotForWriting(int target, bool streaming) {
+    // The slot after the newest is the oldest frame, unless a consumer is still
+    // copying it out (it was the newest when the copy began): then the other
+    // older slot is written. Only while a consumer looks at all three at once, a
+    // moment, or copies out `target` while the other is held too, is there a wait.
+    FrameSlot& first = m_slots[target];
+    if (TryAcquireSRWLockExclusive(&first.lock)) return first;
+    FrameSlot& other = m_slots[(target + 1) % 3];
+    if (streaming && TryAcquireSRWLockExclusive(&other.lock)) return other;
+    AcquireSRWLockExclusive(&first.lock);
+    return first;
+}
+
 int CVidlynUSB3Lib::ReadFrameIntoSlot(uint8_t* slot) { return ReadFrameData(slot, ActiveRawFrameSize()); }
 
 bool CVidlynUSB3Lib::RetriesFailedReads() const { return false; }
@@ -226,14 +239,14 @@ void CVidlynUSB3Lib::TransferThreadMain() {
         const int32_t state = m_transferState.load();
         if (state == kTransferStreaming || state == kTransferCapturing) {
             const int target = state == kTransferCapturing ? 0 : (NewestSlot() + 1) % 3;
-            FrameSlot& slot = m_slots[target];
+            FrameSlot& slot = HoldSlotForWriting(target, state == kTransferStreaming);
             slot.number.store(0, std::memory_order_relaxed);
-            std::atomic_thread_fence(std::memory_order_release);
-            if (ReadFrameIntoSlot(slot.data)) {
+            const bool read = ReadFrameIntoSlot(slot.data) != 0;
+            if (read) slot.number.store(++m_frameCounter, std::memory_order_release);
+            ReleaseSRWLockExclusive(&slot.lock);
+            if (read) {
                 failedReads = 0;
                 unreachableSince = 0;
-                const int32_t number = ++m_frameCounter;
-                slot.number.store(number, std::memory_order_release);
                 int32_t capturing = kTransferCapturing;
                 m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
                 CountFrameForFps(fpsFrames, fpsStart);

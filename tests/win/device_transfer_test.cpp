@@ -346,6 +346,28 @@ TEST_F(DeviceTransferTest, RegisterWritesDuringCaptureDoNotInterleave) {
     device->StopStream();
 }
 
+TEST_F(DeviceTransferTest, AFrameBeingCopiedOutIsNeverOverwritten) {
+    // A consumer slower than any number of frames: it holds the newest slot as a
+    // copy does, and the thread keeps filing frames into the other two.
+    ASSERT_EQ(0, device->StartStream());
+    ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() >= 2; }));
+    auto* newest = &device->m_slots[0];
+    for (auto& slot : device->m_slots)
+        if (slot.number.load() > newest->number.load()) newest = &slot;
+    auto& held = *newest;
+    ASSERT_TRUE(TryAcquireSRWLockShared(&held.lock));
+    const int32_t number = held.number.load();
+    const std::vector<uint8_t> before(held.data, held.data + device->GetFrameCopySize());
+    ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() >= number + 6; }));
+    EXPECT_EQ(number, held.number.load());
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), held.data)) << "the held frame was written into";
+    ReleaseSRWLockShared(&held.lock);
+    std::vector<uint8_t> frame(device->GetFrameCopySize());
+    ASSERT_EQ(0, device->CopyLatestFrame(frame.data()));
+    EXPECT_GT(device->m_lastDelivered.load(), number + 5);
+    EXPECT_EQ(0, device->StopStream());
+}
+
 TEST_F(DeviceTransferTest, LongStreamDeliversWholeFramesInOrder) {
     ASSERT_EQ(0, device->StartStream());
     std::vector<uint8_t> frame(device->GetFrameCopySize());
