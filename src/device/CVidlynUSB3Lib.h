@@ -185,6 +185,9 @@ protected:
     uint32_t ActiveCopySize() const;
     // Copies the newest whole frame (retrying when the thread overwrote it meanwhile).
     int CopyNewestWholeFrame(void* dst);
+    // Holds shared the newest slot that holds a frame and is not being filled;
+    // its index (number set to its frame number), or -1 when there is none.
+    int HoldNewestSlot(int32_t& number);
 
     static DWORD WINAPI ThreadEntry(LPVOID self);
 

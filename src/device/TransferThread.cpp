@@ -118,14 +118,10 @@ int CVidlynUSB3Lib::GetFrameStatus() {
     return kFrameNone;
 }
 
-int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
-    // Every slot the thread is not filling is held shared at once, and the newest
-    // of them is kept for the copy: the thread cannot start writing into it
-    // however slow the copy is, and a thread faster than the copy cannot make it
-    // miss every frame. The slot being filled cannot be held; its number is 0.
+int CVidlynUSB3Lib::HoldNewestSlot(int32_t& number) {
     bool held[3];
     int chosen = -1;
-    int32_t number = 0;
+    number = 0;
     for (int i = 0; i < 3; ++i) {
         held[i] = m_slots[i].data && TryAcquireSRWLockShared(&m_slots[i].lock);
         const int32_t n = held[i] ? m_slots[i].number.load(std::memory_order_acquire) : 0;
@@ -136,11 +132,29 @@ int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
     }
     for (int i = 0; i < 3; ++i)
         if (held[i] && i != chosen) ReleaseSRWLockShared(&m_slots[i].lock);
-    if (chosen < 0) return kCopyFailed;  // no frame yet, or no transfer set up
-    std::memcpy(dst, m_slots[chosen].data, ActiveCopySize());
-    ReleaseSRWLockShared(&m_slots[chosen].lock);
-    m_lastDelivered = number;
-    return 0;
+    return chosen;
+}
+
+int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
+    // Every slot the thread is not filling is held shared at once and the newest
+    // of them kept for the copy: the thread cannot start writing into it however
+    // slow the copy is, so the copy is always whole. (The slot being filled cannot
+    // be held; its number is 0.) When the thread finished a newer frame while the
+    // slots were looked at, they are looked at again.
+    for (int attempt = 0;; ++attempt) {
+        int32_t number = 0;
+        const int chosen = HoldNewestSlot(number);
+        if (chosen < 0) return kCopyFailed;  // no frame yet, or no transfer set up
+        bool newer = false;
+        for (const FrameSlot& slot : m_slots) newer = newer || slot.number.load() > number;
+        if (!newer || attempt == 15) {
+            std::memcpy(dst, m_slots[chosen].data, ActiveCopySize());
+            ReleaseSRWLockShared(&m_slots[chosen].lock);
+            m_lastDelivered = number;
+            return 0;
+        }
+        ReleaseSRWLockShared(&m_slots[chosen].lock);
+    }
 }
 
 int CVidlynUSB3Lib::CopyLatestFrame(void* dst) {
