@@ -73,23 +73,40 @@ void ReorderRowSse2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int hal
 }
 
 VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
-    // Per 16 bytes: the eight first bytes in order, then the eight second bytes reversed.
-    const __m256i split = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 15, 13, 11, 9, 7, 5, 3, 1, 0, 2, 4, 6, 8, 10, 12,
-                                           14, 15, 13, 11, 9, 7, 5, 3, 1);
+    // Two passes over the row's pairs (the second reads them from the first
+    // level cache), so that both halves are written with rising addresses: a
+    // falling stream of stores cost half as much again as the whole copy.
+    // First bytes in order, per 16 bytes: eight first bytes, eight second ones.
+    const __m256i firsts = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15, 0, 2, 4, 6, 8, 10,
+                                            12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    // Second bytes reversed, per 16 bytes: the eight second bytes from the last, then the first ones.
+    const __m256i seconds = _mm256_setr_epi8(15, 13, 11, 9, 7, 5, 3, 1, 14, 12, 10, 8, 6, 4, 2, 0, 15, 13, 11, 9, 7,
+                                             5, 3, 1, 14, 12, 10, 8, 6, 4, 2, 0);
     int k = 0;
     for (; k + 32 <= halfWidth; k += 32) {
-        const __m256i a = _mm256_shuffle_epi8(Load256(pairs + 2 * k), split);
-        const __m256i b = _mm256_shuffle_epi8(Load256(pairs + 2 * k + 32), split);
-        // Quadwords: a = E0 O0' E1 O1', b = E2 O2' E3 O3' (O' reversed).
-        const __m256i ea = _mm256_permute4x64_epi64(a, 0x78);  // E0 E1 O1' O0'
-        const __m256i eb = _mm256_permute4x64_epi64(b, 0x78);  // E2 E3 O3' O2'
-        Store256(left + k, _mm256_permute2x128_si256(ea, eb, 0x20));
-        Store256(right - k - 31, _mm256_permute2x128_si256(ea, eb, 0x13));
+        // Eight pairs' first bytes per quadword Fn: a = F0 . F1 ., b = F2 . F3 .
+        const __m256i a = _mm256_shuffle_epi8(Load256(pairs + 2 * k), firsts);
+        const __m256i b = _mm256_shuffle_epi8(Load256(pairs + 2 * k + 32), firsts);
+        Store256(left + k, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(a, b), 0xD8));  // F0 F2 F1 F3 -> F0..F3
     }
-    ReorderRowSse2(left + k, right - k, pairs + 2 * k, halfWidth - k);
+    for (; k < halfWidth; ++k) left[k] = pairs[2 * k];
+    // The right half from its leftmost byte (pair halfWidth - 1) to the row's end (pair 0).
+    uint8_t* out = right - (halfWidth - 1);
+    int m = 0;
+    for (; m + 32 <= halfWidth; m += 32) {
+        const uint8_t* p = pairs + 2 * (halfWidth - 32 - m);  // pairs halfWidth-32-m .. halfWidth-1-m
+        // Eight pairs' second bytes, reversed, per quadword Sn: a = S0 . S1 ., b = S2 . S3 .
+        const __m256i a = _mm256_shuffle_epi8(Load256(p), seconds);
+        const __m256i b = _mm256_shuffle_epi8(Load256(p + 32), seconds);
+        Store256(out + m, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(b, a), 0x72));  // S2 S0 S3 S1 -> S3..S0
+    }
+    for (; m < halfWidth; ++m) out[m] = pairs[2 * (halfWidth - 1 - m) + 1];
 }
 
 // ---- mirror --------------------------------------------------------------------------
+
+// The longest row an in-place mirror copies aside (a 16-bit row of 8192 samples).
+constexpr size_t kMirrorAside = 16384;
 
 void MirrorRowSse2(uint8_t* dst, const uint8_t* src, int count, int sampleBytes) {
     const int perVector = 16 / sampleBytes;
@@ -114,6 +131,14 @@ void MirrorRowSse2(uint8_t* dst, const uint8_t* src, int count, int sampleBytes)
 
 VIDLYN_AVX2 void MirrorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int sampleBytes) {
     const int perVector = 32 / sampleBytes;
+    // In place, a row that fits is first copied aside and then written from its
+    // start: exchanging from both ends meant a falling stream of stores, which
+    // cost several times the row's copy.
+    alignas(32) uint8_t aside[kMirrorAside];
+    if (dst == src && static_cast<size_t>(count) * sampleBytes <= sizeof(aside)) {
+        std::memcpy(aside, src, static_cast<size_t>(count) * sampleBytes);
+        src = aside;
+    }
     if (dst == src) {
         int i = 0, j = count - 1;
         for (; j - i + 1 >= 2 * perVector; i += perVector, j -= perVector) {

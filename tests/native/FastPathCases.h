@@ -489,6 +489,16 @@ TEST(FastPaths, MirrorMovesTheSameBytesInPlaceAndBetweenBuffers) {
                         testutil::RunWhole(KernelMirrorHReference, toStraight, src);
                         ASSERT_EQ(to.bytes, toStraight.bytes) << where;
                     }
+        // Rows around the longest one a mirror in place copies aside.
+        for (const int bpp : {1, 2})
+            for (const int w : {8191, 8192, 8193, 16384, 16385}) {
+                Image fast(w, 2, bpp, false);
+                testutil::FillRandom(fast, static_cast<uint32_t>(w + bpp));
+                Image straight = fast;
+                testutil::RunInPlace(KernelMirrorH, fast);
+                testutil::RunInPlace(KernelMirrorHReference, straight);
+                ASSERT_EQ(fast.bytes, straight.bytes) << path << ", long row " << w << ", bpp " << bpp;
+            }
     });
 }
 
