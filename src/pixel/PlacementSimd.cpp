@@ -4,6 +4,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -72,6 +74,12 @@ void ReorderRowSse2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int hal
     }
 }
 
+// The second bytes of 16 pairs, last pair first.
+VIDLYN_AVX2_INLINE void SecondsReversed16(uint8_t* out, const uint8_t* pairs, __m128i reversed) {
+    const __m128i a = _mm_shuffle_epi8(Load128(pairs), reversed), b = _mm_shuffle_epi8(Load128(pairs + 16), reversed);
+    Store128(out, _mm_unpacklo_epi64(b, a));
+}
+
 VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
     // Two passes over the row's pairs (the second reads them from the first
     // level cache), so that both halves are written with rising addresses: a
@@ -89,16 +97,35 @@ VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pa
         const __m256i b = _mm256_shuffle_epi8(Load256(pairs + 2 * k + 32), firsts);
         Store256(left + k, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(a, b), 0xD8));  // F0 F2 F1 F3 -> F0..F3
     }
+    if (k + 16 <= halfWidth) {  // the full row's 2448 pairs end with 16 of them
+        const __m128i f = _mm256_castsi256_si128(firsts);
+        const __m128i a = _mm_shuffle_epi8(Load128(pairs + 2 * k), f), b = _mm_shuffle_epi8(Load128(pairs + 2 * k + 16), f);
+        Store128(left + k, _mm_unpacklo_epi64(a, b));
+        k += 16;
+    }
     for (; k < halfWidth; ++k) left[k] = pairs[2 * k];
-    // The right half from its leftmost byte (pair halfWidth - 1) to the row's end (pair 0).
+    // The right half from its leftmost byte (pair halfWidth - 1) to the row's end
+    // (pair 0), its 32-byte stores aligned: one that crossed a cache line cost
+    // as much as two.
     uint8_t* out = right - (halfWidth - 1);
+    const __m128i reversed = _mm256_castsi256_si128(seconds);
+    const int head = std::min<int>(halfWidth, static_cast<int>((32 - (reinterpret_cast<uintptr_t>(out) & 31)) & 31));
     int m = 0;
+    if (head >= 16) {
+        SecondsReversed16(out, pairs + 2 * (halfWidth - 16), reversed);
+        m = 16;
+    }
+    for (; m < head; ++m) out[m] = pairs[2 * (halfWidth - 1 - m) + 1];
     for (; m + 32 <= halfWidth; m += 32) {
         const uint8_t* p = pairs + 2 * (halfWidth - 32 - m);  // pairs halfWidth-32-m .. halfWidth-1-m
         // Eight pairs' second bytes, reversed, per quadword Sn: a = S0 . S1 ., b = S2 . S3 .
         const __m256i a = _mm256_shuffle_epi8(Load256(p), seconds);
         const __m256i b = _mm256_shuffle_epi8(Load256(p + 32), seconds);
         Store256(out + m, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(b, a), 0x72));  // S2 S0 S3 S1 -> S3..S0
+    }
+    if (m + 16 <= halfWidth) {
+        SecondsReversed16(out + m, pairs + 2 * (halfWidth - 16 - m), reversed);
+        m += 16;
     }
     for (; m < halfWidth; ++m) out[m] = pairs[2 * (halfWidth - 1 - m) + 1];
 }
