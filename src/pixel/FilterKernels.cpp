@@ -390,7 +390,7 @@ int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstC
     if (level >= pixel::SimdLevel::Sse2 && VectorSharpness(diff, f.maxValue, f.sharpness)) {
         f.keepsColumns = level >= pixel::SimdLevel::Avx2;
         f.readsOwnRow = level >= pixel::SimdLevel::Avx512;
-        f.row = f.readsOwnRow                       ? pixel::SharpenRowAvx512
+        f.row = f.readsOwnRow                     ? pixel::SharpenRowAvx512
                 : level >= pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2
                                                   : pixel::SharpenRowSse2;
     }
@@ -412,8 +412,7 @@ int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstC
         if (i > 0) {
             uint8_t* keep = edges.data() + 3 * f.rowBytes * (i - 1);  // rows y0 - 2, y0 - 1, y0
             for (int k = 0; k < 3; ++k)
-                std::memcpy(keep + k * f.rowBytes, f.d0 + static_cast<ptrdiff_t>(b.y0 - 2 + k) * dstStride,
-                            f.rowBytes);
+                std::memcpy(keep + k * f.rowBytes, f.d0 + static_cast<ptrdiff_t>(b.y0 - 2 + k) * dstStride, f.rowBytes);
             b.above[0] = keep;
             b.above[1] = keep + f.rowBytes;
             bands[static_cast<size_t>(i) - 1].below = keep + 2 * f.rowBytes;

@@ -85,11 +85,11 @@ VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pa
     // level cache), so that both halves are written with rising addresses: a
     // falling stream of stores cost half as much again as the whole copy.
     // First bytes in order, per 16 bytes: eight first bytes, eight second ones.
-    const __m256i firsts = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15, 0, 2, 4, 6, 8, 10,
-                                            12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    const __m256i firsts = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15, 0, 2, 4, 6, 8, 10, 12,
+                                            14, 1, 3, 5, 7, 9, 11, 13, 15);
     // Second bytes reversed, per 16 bytes: the eight second bytes from the last, then the first ones.
-    const __m256i seconds = _mm256_setr_epi8(15, 13, 11, 9, 7, 5, 3, 1, 14, 12, 10, 8, 6, 4, 2, 0, 15, 13, 11, 9, 7,
-                                             5, 3, 1, 14, 12, 10, 8, 6, 4, 2, 0);
+    const __m256i seconds = _mm256_setr_epi8(15, 13, 11, 9, 7, 5, 3, 1, 14, 12, 10, 8, 6, 4, 2, 0, 15, 13, 11, 9, 7, 5,
+                                             3, 1, 14, 12, 10, 8, 6, 4, 2, 0);
     int k = 0;
     for (; k + 32 <= halfWidth; k += 32) {
         // Eight pairs' first bytes per quadword Fn: a = F0 . F1 ., b = F2 . F3 .
@@ -99,7 +99,8 @@ VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pa
     }
     if (k + 16 <= halfWidth) {  // the full row's 2448 pairs end with 16 of them
         const __m128i f = _mm256_castsi256_si128(firsts);
-        const __m128i a = _mm_shuffle_epi8(Load128(pairs + 2 * k), f), b = _mm_shuffle_epi8(Load128(pairs + 2 * k + 16), f);
+        const __m128i a = _mm_shuffle_epi8(Load128(pairs + 2 * k), f),
+                      b = _mm_shuffle_epi8(Load128(pairs + 2 * k + 16), f);
         Store128(left + k, _mm_unpacklo_epi64(a, b));
         k += 16;
     }

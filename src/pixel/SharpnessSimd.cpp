@@ -135,8 +135,8 @@ VIDLYN_AVX2_INLINE void SharpenVectorAvx2(const SharpenRowJob& j, int p, __m256i
                                          _mm256_add_epi16(Columns(j.columns, p), Columns(j.columns, p + t)));
     const __m256i v = LoadAvx2<Wide>(j.rows[2], p);
     const __m256i d = _mm256_sub_epi16(v, _mm256_srli_epi16(box, 4));
-    const __m256i q = _mm256_srli_epi16(
-        _mm256_mulhi_epu16(_mm256_mullo_epi16(_mm256_abs_epi16(d), s), _mm256_set1_epi16(kTenth)), 3);
+    const __m256i q =
+        _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(_mm256_abs_epi16(d), s), _mm256_set1_epi16(kTenth)), 3);
     const __m256i negative = _mm256_xor_si256(_mm256_cmpgt_epi16(zero, d), sNegative);
     const __m256i out = _mm256_add_epi16(v, _mm256_sub_epi16(_mm256_xor_si256(q, negative), negative));
     // Positions start at a multiple of 4 (begin = 2 tap) and go 16 at a time.
@@ -229,8 +229,9 @@ VIDLYN_AVX512_INLINE __m512i Columns512(const uint16_t* columns, int at) { retur
 template <bool Wide, bool KeepFourth>
 VIDLYN_AVX512_INLINE void SharpenVector(const SharpenRowJob& j, int p, __mmask32 m, __m512i s, __mmask32 flip) {
     const int t = j.tap;
-    const __m512i box = _mm512_add_epi16(_mm512_add_epi16(Columns512(j.columns, p - 2 * t), Columns512(j.columns, p - t)),
-                                         _mm512_add_epi16(Columns512(j.columns, p), Columns512(j.columns, p + t)));
+    const __m512i box =
+        _mm512_add_epi16(_mm512_add_epi16(Columns512(j.columns, p - 2 * t), Columns512(j.columns, p - t)),
+                         _mm512_add_epi16(Columns512(j.columns, p), Columns512(j.columns, p + t)));
     const __m512i v = Load512<Wide>(j.rows[2], p, m);
     const __m512i d = _mm512_sub_epi16(v, _mm512_srli_epi16(box, 4));
     const __m512i q =
