@@ -226,6 +226,9 @@ VIDLYN_AVX2 void WidenRowAvx2(uint8_t* dst, const uint8_t* src, int count) {
             Store256(dst + 2 * i, _mm256_slli_epi16(_mm256_cvtepu8_epi16(lo), 2));
             Store256(dst + 2 * i + 32, _mm256_slli_epi16(_mm256_cvtepu8_epi16(hi), 2));
         }
+        // The compiler leaves the upper halves dirty on this tail call; the
+        // plain SSE code after it (and the caller's) would run at half speed.
+        _mm256_zeroupper();
         WidenRowSse2(dst + 2 * i, src + i, count - i);
         return;
     }
@@ -237,6 +240,7 @@ VIDLYN_AVX2 void WidenRowAvx2(uint8_t* dst, const uint8_t* src, int count) {
         Store256(dst + 2 * (x - 16), _mm256_slli_epi16(_mm256_cvtepu8_epi16(hi), 2));
         Store256(dst + 2 * (x - 32), _mm256_slli_epi16(_mm256_cvtepu8_epi16(lo), 2));
     }
+    _mm256_zeroupper();
     WidenRowSse2(dst, src, x);
 }
 
