@@ -185,14 +185,7 @@ VIDLYN_AVX2_INLINE void Store32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
 
 template <int DstBpp, bool BlueTop, bool BlueRight>
 VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
-    const uint8_t* above2 = j.rows[0];
-    const uint8_t* above = j.rows[1];
-    const uint8_t* row = j.rows[2];
-    const uint8_t* below = j.rows[3];
-    const uint8_t* blueSite = BlueTop ? above : row;
-    const uint8_t* bluePartner = BlueTop ? below : above2;
-    const uint8_t* redSite = BlueTop ? row : above;
-    const uint8_t* redPartner = BlueTop ? above2 : below;
+    const auto [above2, above, row, below, blueSite, bluePartner, redSite, redPartner] = BayerRows<BlueTop>(j);
     // For an even x the block's right column is even: blue there when BlueRight.
     constexpr bool kBlueOnEven = BlueRight;
     // The upper row's green sites are on even columns when blue and red sit on the block's other diagonal.
@@ -227,15 +220,7 @@ VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
 
 template <int InBytes, int DstBpp, bool BlueTop, bool BlueRight>
 VIDLYN_AVX2 int Row(const DemosaicRowJob& j, int x) {
-    const uint8_t* above2 = j.rows[0];
-    const uint8_t* above = j.rows[1];
-    const uint8_t* row = j.rows[2];
-    const uint8_t* below = j.rows[3];
-    // Sites in the block's upper row (y - 1) pair with row y + 1, in its lower row (y) with y - 2.
-    const uint8_t* blueSite = BlueTop ? above : row;
-    const uint8_t* bluePartner = BlueTop ? below : above2;
-    const uint8_t* redSite = BlueTop ? row : above;
-    const uint8_t* redPartner = BlueTop ? above2 : below;
+    const auto [above2, above, row, below, blueSite, bluePartner, redSite, redPartner] = BayerRows<BlueTop>(j);
     constexpr bool kGreenTopRight = BlueTop != BlueRight;
     const __m256i kb = _mm256_set1_epi16(static_cast<short>(j.kb << 5));  // mulhi by k << 5 = (s * k) >> 11
     const __m256i kr = _mm256_set1_epi16(static_cast<short>(j.kr << 5));

@@ -121,14 +121,7 @@ VIDLYN_AVX512_INLINE __m512i JoinBytes(__m512i even, __m512i odd) {
 // The 64 pixels from an even x on.
 template <int DstBpp, bool BlueTop, bool BlueRight>
 VIDLYN_AVX512_INLINE void Step8(const DemosaicRowJob& j, int x) {
-    const uint8_t* above2 = j.rows[0];
-    const uint8_t* above = j.rows[1];
-    const uint8_t* row = j.rows[2];
-    const uint8_t* below = j.rows[3];
-    const uint8_t* blueSite = BlueTop ? above : row;
-    const uint8_t* bluePartner = BlueTop ? below : above2;
-    const uint8_t* redSite = BlueTop ? row : above;
-    const uint8_t* redPartner = BlueTop ? above2 : below;
+    const auto [above2, above, row, below, blueSite, bluePartner, redSite, redPartner] = BayerRows<BlueTop>(j);
     constexpr bool kBlueOnEven = BlueRight;
     constexpr bool kTopGreenOnEven = BlueTop != BlueRight;
     const __m512i kb = _mm512_set1_epi16(static_cast<short>(j.kb << 5));
@@ -195,14 +188,7 @@ VIDLYN_AVX512_INLINE bool Narrow16(const uint8_t* const* rows, int x) {
 
 template <int DstBpp, bool BlueTop, bool BlueRight>
 VIDLYN_AVX512 int Row16(const DemosaicRowJob& j) {
-    const uint8_t* above2 = j.rows[0];
-    const uint8_t* above = j.rows[1];
-    const uint8_t* row = j.rows[2];
-    const uint8_t* below = j.rows[3];
-    const uint8_t* blueSite = BlueTop ? above : row;
-    const uint8_t* bluePartner = BlueTop ? below : above2;
-    const uint8_t* redSite = BlueTop ? row : above;
-    const uint8_t* redPartner = BlueTop ? above2 : below;
+    const auto [above2, above, row, below, blueSite, bluePartner, redSite, redPartner] = BayerRows<BlueTop>(j);
     constexpr bool kGreenTopRight = BlueTop != BlueRight;
     const __m512i kb = _mm512_set1_epi16(static_cast<short>(j.kb << 5));
     const __m512i kr = _mm512_set1_epi16(static_cast<short>(j.kr << 5));

@@ -21,6 +21,30 @@ struct DemosaicRowJob {
     uint32_t kb, kr;  // factors, below 2048
 };
 
+// The four source rows of a job and where blue and red are read from: a
+// colour's sites in the block's upper row (y - 1) pair with row y + 1, its sites
+// in the lower row (y) with row y - 2. For a structured binding in each row kernel.
+template <bool BlueTop>
+struct BayerRows {
+    const uint8_t* above2;  // y - 2
+    const uint8_t* above;   // y - 1
+    const uint8_t* row;     // y
+    const uint8_t* below;   // y + 1
+    const uint8_t* blueSite;
+    const uint8_t* bluePartner;
+    const uint8_t* redSite;
+    const uint8_t* redPartner;
+    explicit BayerRows(const DemosaicRowJob& j)
+        : above2(j.rows[0]),
+          above(j.rows[1]),
+          row(j.rows[2]),
+          below(j.rows[3]),
+          blueSite(BlueTop ? above : row),
+          bluePartner(BlueTop ? below : above2),
+          redSite(BlueTop ? row : above),
+          redPartner(BlueTop ? above2 : below) {}
+};
+
 // Each computes the pixels x = 2, 3, ... while a whole vector fits and returns
 // the first x it did not compute (an even number; 2 when none).
 int DemosaicRow8Sse2(const DemosaicRowJob& job);

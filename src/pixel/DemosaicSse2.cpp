@@ -107,14 +107,7 @@ inline bool Narrow16(const uint8_t* const* rows, int x) {
 
 template <int InBytes, int DstBpp, bool BlueTop, bool BlueRight>
 int Row(const DemosaicRowJob& j) {
-    const uint8_t* above2 = j.rows[0];
-    const uint8_t* above = j.rows[1];
-    const uint8_t* row = j.rows[2];
-    const uint8_t* below = j.rows[3];
-    const uint8_t* blueSite = BlueTop ? above : row;
-    const uint8_t* bluePartner = BlueTop ? below : above2;
-    const uint8_t* redSite = BlueTop ? row : above;
-    const uint8_t* redPartner = BlueTop ? above2 : below;
+    const auto [above2, above, row, below, blueSite, bluePartner, redSite, redPartner] = BayerRows<BlueTop>(j);
     constexpr bool kGreenTopRight = BlueTop != BlueRight;
     const __m128i kb = _mm_set1_epi16(static_cast<short>(j.kb << 5));
     const __m128i kr = _mm_set1_epi16(static_cast<short>(j.kr << 5));
