@@ -3,10 +3,13 @@
 // the right edge inwards).
 #include "pixel/DualOutput.h"
 
+#include <immintrin.h>
+
 #include <cstddef>
 
 #include "pixel/PlacementSimd.h"
 #include "pixel/RowStripes.h"
+#include "pixel/SimdCommon.h"
 #include "pixel/SimdLevel.h"
 
 void ReorderDualOutputReference(uint8_t* dst, const uint8_t* src, int halfWidth, int rows) {
@@ -27,12 +30,20 @@ void ReorderDualOutput(uint8_t* dst, const uint8_t* src, int halfWidth, int rows
     if (halfWidth <= 0 || rows <= 0) return;
     const auto level = pixel::ActiveSimdLevel();
     if (level == pixel::SimdLevel::Scalar) return ReorderDualOutputReference(dst, src, halfWidth, rows);
-    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::ReorderRowAvx2 : pixel::ReorderRowSse2;
     const ptrdiff_t rowBytes = 2 * static_cast<ptrdiff_t>(halfWidth);
+    // A whole frame is written past the caches: it is read once, by another
+    // thread, after the next frame's bytes have gone through them, and stores
+    // that skip the cache do not first read each line from memory.
+    const bool stream = level >= pixel::SimdLevel::Avx2 && rowBytes * rows >= pixel::simd::kStreamBytes &&
+                        halfWidth % 16 == 0 && (reinterpret_cast<uintptr_t>(dst) & 15) == 0;
+    const auto row = stream                            ? pixel::ReorderRowStreamAvx2
+                     : level >= pixel::SimdLevel::Avx2 ? pixel::ReorderRowAvx2
+                                                       : pixel::ReorderRowSse2;
     pixel::ForEachStripe(rows, 64, [&](int first, int end) {
         for (int r = first; r < end; ++r) {
             uint8_t* d = dst + r * rowBytes;
             row(d, d + rowBytes - 1, src + r * rowBytes, halfWidth);
         }
+        if (stream) _mm_sfence();
     });
 }

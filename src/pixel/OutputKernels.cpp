@@ -8,6 +8,7 @@
 
 #include "pixel/KernelRows.h"
 #include "pixel/NarrowSimd.h"
+#include "pixel/SimdCommon.h"
 #include "pixel/SimdLevel.h"
 
 using pixel::ForEachRow;
@@ -64,8 +65,6 @@ int Color48To24Reference(VIDLYN_CONVERT_ARGS) {
     return 1;
 }
 
-constexpr int64_t kStreamBytes = 16 << 20;
-
 // Packed 24-bit rows by vectors; the row's tail byte by byte: output byte k
 // is sample k % 3 of pixel k / 3.
 template <bool Flip>
@@ -77,7 +76,8 @@ int Color48To24(VIDLYN_CONVERT_ARGS) {
     const bool avx512 = level >= pixel::SimdLevel::Avx512;
     const int perPixel = srcBpp / 2;
     // A picture larger than the caches would only push everything else out of them.
-    const bool stream = static_cast<int64_t>(r->bottom - r->top) * (r->right - r->left) * 3 >= kStreamBytes;
+    const bool stream =
+        static_cast<int64_t>(r->bottom - r->top) * (r->right - r->left) * 3 >= pixel::simd::kStreamBytes;
     ForEachRow<Flip>(VIDLYN_ROW_ARGS, [&](uint8_t* d, const uint8_t* s, int m) {
         int k = wide     ? 3 * pixel::NarrowPixels64Avx512(d, s, m)
                 : avx512 ? pixel::NarrowSamplesAvx512(d, s, 3 * m, stream, Flip)

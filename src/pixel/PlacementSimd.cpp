@@ -74,13 +74,41 @@ void ReorderRowSse2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int hal
     }
 }
 
-// The second bytes of 16 pairs, last pair first.
-VIDLYN_AVX2_INLINE void SecondsReversed16(uint8_t* out, const uint8_t* pairs, __m128i reversed) {
-    const __m128i a = _mm_shuffle_epi8(Load128(pairs), reversed), b = _mm_shuffle_epi8(Load128(pairs + 16), reversed);
-    Store128(out, _mm_unpacklo_epi64(b, a));
+// Stores of the reordering: past the caches when `Stream` (the address is then aligned).
+template <bool Stream>
+VIDLYN_AVX2_INLINE void Put128(uint8_t* p, __m128i v) {
+    if constexpr (Stream) {
+        _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+    } else {
+        Store128(p, v);
+    }
 }
 
-VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
+template <bool Stream>
+VIDLYN_AVX2_INLINE void Put256(uint8_t* p, __m256i v) {
+    if constexpr (Stream) {
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(p), v);
+    } else {
+        Store256(p, v);
+    }
+}
+
+// The first bytes of 16 pairs, in order.
+template <bool Stream>
+VIDLYN_AVX2_INLINE void FirstsInOrder16(uint8_t* out, const uint8_t* pairs, __m128i inOrder) {
+    const __m128i a = _mm_shuffle_epi8(Load128(pairs), inOrder), b = _mm_shuffle_epi8(Load128(pairs + 16), inOrder);
+    Put128<Stream>(out, _mm_unpacklo_epi64(a, b));
+}
+
+// The second bytes of 16 pairs, last pair first.
+template <bool Stream>
+VIDLYN_AVX2_INLINE void SecondsReversed16(uint8_t* out, const uint8_t* pairs, __m128i reversed) {
+    const __m128i a = _mm_shuffle_epi8(Load128(pairs), reversed), b = _mm_shuffle_epi8(Load128(pairs + 16), reversed);
+    Put128<Stream>(out, _mm_unpacklo_epi64(b, a));
+}
+
+template <bool Stream>
+VIDLYN_AVX2_INLINE void ReorderRowAvx2Impl(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
     // Two passes over the row's pairs (the second reads them from the first
     // level cache), so that both halves are written with rising addresses: a
     // falling stream of stores cost half as much again as the whole copy.
@@ -90,30 +118,32 @@ VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pa
     // Second bytes reversed, per 16 bytes: the eight second bytes from the last, then the first ones.
     const __m256i seconds = _mm256_setr_epi8(15, 13, 11, 9, 7, 5, 3, 1, 14, 12, 10, 8, 6, 4, 2, 0, 15, 13, 11, 9, 7, 5,
                                              3, 1, 14, 12, 10, 8, 6, 4, 2, 0);
+    // Both halves are written with aligned 32-byte stores (one that crossed a
+    // cache line cost as much as two); a 16-byte step reaches the boundary.
+    const __m128i inOrder = _mm256_castsi256_si128(firsts);
     int k = 0;
+    if ((reinterpret_cast<uintptr_t>(left) & 31) == 16 && halfWidth >= 16) {
+        FirstsInOrder16<Stream>(left, pairs, inOrder);
+        k = 16;
+    }
     for (; k + 32 <= halfWidth; k += 32) {
         // Eight pairs' first bytes per quadword Fn: a = F0 . F1 ., b = F2 . F3 .
         const __m256i a = _mm256_shuffle_epi8(Load256(pairs + 2 * k), firsts);
         const __m256i b = _mm256_shuffle_epi8(Load256(pairs + 2 * k + 32), firsts);
-        Store256(left + k, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(a, b), 0xD8));  // F0 F2 F1 F3 -> F0..F3
+        Put256<Stream>(left + k, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(a, b), 0xD8));  // F0 F2 F1 F3 -> F0..F3
     }
-    if (k + 16 <= halfWidth) {  // the full row's 2448 pairs end with 16 of them
-        const __m128i f = _mm256_castsi256_si128(firsts);
-        const __m128i a = _mm_shuffle_epi8(Load128(pairs + 2 * k), f),
-                      b = _mm_shuffle_epi8(Load128(pairs + 2 * k + 16), f);
-        Store128(left + k, _mm_unpacklo_epi64(a, b));
+    if (k + 16 <= halfWidth) {
+        FirstsInOrder16<Stream>(left + k, pairs + 2 * k, inOrder);
         k += 16;
     }
     for (; k < halfWidth; ++k) left[k] = pairs[2 * k];
-    // The right half from its leftmost byte (pair halfWidth - 1) to the row's end
-    // (pair 0), its 32-byte stores aligned: one that crossed a cache line cost
-    // as much as two.
+    // The right half from its leftmost byte (pair halfWidth - 1) to the row's end (pair 0).
     uint8_t* out = right - (halfWidth - 1);
     const __m128i reversed = _mm256_castsi256_si128(seconds);
     const int head = std::min<int>(halfWidth, static_cast<int>((32 - (reinterpret_cast<uintptr_t>(out) & 31)) & 31));
     int m = 0;
     if (head >= 16) {
-        SecondsReversed16(out, pairs + 2 * (halfWidth - 16), reversed);
+        SecondsReversed16<Stream>(out, pairs + 2 * (halfWidth - 16), reversed);
         m = 16;
     }
     for (; m < head; ++m) out[m] = pairs[2 * (halfWidth - 1 - m) + 1];
@@ -122,13 +152,21 @@ VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pa
         // Eight pairs' second bytes, reversed, per quadword Sn: a = S0 . S1 ., b = S2 . S3 .
         const __m256i a = _mm256_shuffle_epi8(Load256(p), seconds);
         const __m256i b = _mm256_shuffle_epi8(Load256(p + 32), seconds);
-        Store256(out + m, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(b, a), 0x72));  // S2 S0 S3 S1 -> S3..S0
+        Put256<Stream>(out + m, _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(b, a), 0x72));  // S2 S0 S3 S1 -> S3..S0
     }
     if (m + 16 <= halfWidth) {
-        SecondsReversed16(out + m, pairs + 2 * (halfWidth - 16 - m), reversed);
+        SecondsReversed16<Stream>(out + m, pairs + 2 * (halfWidth - 16 - m), reversed);
         m += 16;
     }
     for (; m < halfWidth; ++m) out[m] = pairs[2 * (halfWidth - 1 - m) + 1];
+}
+
+VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
+    ReorderRowAvx2Impl<false>(left, right, pairs, halfWidth);
+}
+
+VIDLYN_AVX2 void ReorderRowStreamAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
+    ReorderRowAvx2Impl<true>(left, right, pairs, halfWidth);
 }
 
 // ---- mirror --------------------------------------------------------------------------

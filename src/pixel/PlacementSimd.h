@@ -11,6 +11,9 @@ namespace pixel {
 // One camera row: pairs (a, b) -> a into left[k], b into right[-k].
 void ReorderRowSse2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth);
 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth);
+// The same with streaming stores, which write past the caches: `left` lies on
+// a 16-byte boundary and halfWidth is a multiple of 16.
+void ReorderRowStreamAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth);
 
 // Reverses the order of `count` samples of `sampleBytes` (1 or 2) bytes:
 // from src into dst, or in place when dst == src.

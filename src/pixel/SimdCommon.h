@@ -15,6 +15,11 @@
 
 namespace pixel::simd {
 
+// Outputs of at least this many bytes are written with streaming stores:
+// larger than a share of the last-level cache, they would only push out what
+// the next kernel reads.
+constexpr int64_t kStreamBytes = 8 << 20;
+
 // Shuffle control for one 16-byte block `block` of an interleaved output row:
 // byte j is taken from byte source(global byte) of channel `channel`, or zeroed
 // (0x80) when it belongs to another channel. `pixelBytes` is the size of an

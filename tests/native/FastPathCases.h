@@ -467,6 +467,21 @@ TEST(FastPaths, ReorderingMovesTheSameBytes) {
                 ASSERT_EQ(fast.bytes, straight.bytes) << path << ", half width " << half << ", rows " << rows;
             }
     });
+    // A whole camera frame, larger than the caches (written past them), into a
+    // buffer that starts on a 32-byte boundary, 16 bytes past one, or anywhere.
+    const int half = 4896 / 2, rows = 3264;
+    const size_t bytes = size_t{2} * half * rows;
+    std::vector<uint8_t> src(bytes), straight(bytes), out(bytes + 64);
+    for (size_t i = 0; i < bytes; ++i) src[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    ReorderDualOutputReference(straight.data(), src.data(), half, rows);
+    ForEachPath([&](const std::string& path) {
+        for (const size_t offset : {0, 16, 8}) {
+            uint8_t* const base = out.data() + ((32 - reinterpret_cast<uintptr_t>(out.data()) % 32) % 32);
+            std::fill(out.begin(), out.end(), uint8_t{0xEE});
+            ReorderDualOutput(base + offset, src.data(), half, rows);
+            ASSERT_TRUE(std::equal(straight.begin(), straight.end(), base + offset)) << path << ", offset " << offset;
+        }
+    });
 }
 
 TEST(FastPaths, MirrorMovesTheSameBytesInPlaceAndBetweenBuffers) {
