@@ -459,10 +459,17 @@ TEST_F(DeviceTransferTest, StopEndsAPassThatIsStillPolling) {
     for (int attempt = 0; attempt < 3 && cut == 0; ++attempt) {
         cam->ClearLog();
         ASSERT_EQ(0, device->StartStream());
-        ASSERT_TRUE(WaitUntil([&] {  // early in a pass, with most of its poll ahead
+        // Early in a pass, with most of its poll ahead. The poll runs through its
+        // count in milliseconds, so this looks without sleeping: a sleep of one
+        // tick on a busy machine can step over the whole window.
+        const ULONGLONG deadline = GetTickCount64() + 5000;
+        bool early = false;
+        while (!early && GetTickCount64() < deadline) {
             const uint64_t into = cam->CountReads(CameraModel::kStatusOffset) % polls;
-            return into > 50 && into < 2000;
-        }));
+            early = into > 50 && into < polls / 2;
+            if (!early) SwitchToThread();
+        }
+        ASSERT_TRUE(early);
         EXPECT_EQ(0, device->StopStream());
         cut += cam->CountReads(CameraModel::kStatusOffset) % polls != 0;
     }
