@@ -22,6 +22,7 @@
 #include "pixel/DualOutput.h"
 #include "pixel/ExposureMeasure.h"
 #include "pixel/FilterKernels.h"
+#include "pixel/FrameCopy.h"
 #include "pixel/GrayKernels.h"
 #include "pixel/OutputKernels.h"
 #include "pixel/PlacementKernels.h"
@@ -106,9 +107,7 @@ void Sharpness(Buffer& out, int parameter) {
 // The application's buffer of the copy out: every row with its full stride,
 // last memory row first (the bottom-up order of a Windows bitmap).
 void CopyOut(std::vector<uint8_t>& to, Buffer& from) {
-    const size_t row = static_cast<size_t>(from.stride);
-    for (int y = 0; y < kHeight; ++y)
-        std::memcpy(to.data() + static_cast<size_t>(y) * row, from.bits() + (kHeight - 1 - y) * row, row);
+    CopyFrameRows(to.data(), from.bits(), static_cast<size_t>(from.stride), kHeight, true);
 }
 
 std::vector<Path> Paths() {
@@ -169,7 +168,11 @@ std::vector<Path> Paths() {
     p.push_back({"MirrorH8", kPixels, [] { Convert(KernelMirrorH, Raw8(), Raw8()); }});
     p.push_back({"MirrorV8", kPixels, [] { Convert(KernelMirrorV, Raw8(), Raw8()); }});
     p.push_back({"Widen8To16", kPixels * 2, [] { Convert(KernelWiden8To16, Out(2), Raw8()); }});
-    p.push_back({"CopyRowsFlip24", kPixels * 3, [] { Convert(KernelCopyRowsFlip, Out(3), Out(3)); }});
+    // Into a buffer of its own, as the recorder and the still writers copy.
+    p.push_back({"CopyRowsFlip24", kPixels * 3, [] {
+                     static Buffer copy(3);
+                     Convert(KernelCopyRowsFlip, copy, Out(3));
+                 }});
     p.push_back({"Color48To24Flip", kPixels * 3, [] { Convert(KernelColor48To24Flip, Out(3), Out(6)); }});
     p.push_back({"Color64Shl6Opaque", kPixels * 8, [] { Convert(KernelColor64Shl6Opaque, Out(8), Out(8)); }});
     return p;

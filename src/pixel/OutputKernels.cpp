@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pixel/FrameCopy.h"
 #include "pixel/KernelRows.h"
 #include "pixel/NarrowSimd.h"
 #include "pixel/SimdCommon.h"
@@ -26,7 +27,16 @@ int KernelCopyRowsFlip(VIDLYN_CONVERT_ARGS) {
     const ptrdiff_t dstBytes = dstStride - static_cast<ptrdiff_t>(dstCol) * dstBpp;
     const ptrdiff_t srcBytes = srcStride - static_cast<ptrdiff_t>(r->left) * srcBpp;
     const size_t bytes = static_cast<size_t>(std::max<ptrdiff_t>(0, std::min(dstBytes, srcBytes)));
-    ForEachRow<true>(VIDLYN_ROW_ARGS, [&](uint8_t* d, const uint8_t* s, int) { std::memcpy(d, s, bytes); });
+    const int rows = r->bottom - r->top;
+    if (rows <= 0 || r->right <= r->left) return 1;
+    const bool stream = static_cast<int64_t>(bytes) * rows >= pixel::simd::kStreamBytes;
+    // The source from its top row on and the output from its last row up: the
+    // processor's prefetch then runs on from one source row to the next.
+    uint8_t* const d = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
+    const uint8_t* s = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
+    for (int i = rows - 1; i >= 0; --i, s += srcStride)
+        pixel::CopyBytes(d + static_cast<ptrdiff_t>(i) * dstStride, s, bytes, stream);
+    if (stream) _mm_sfence();
     return 1;
 }
 

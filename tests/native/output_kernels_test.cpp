@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "PixelTestUtil.h"
+#include "pixel/FrameCopy.h"
 #include "pixel/OutputKernels.h"
 
 using testutil::Image;
@@ -171,6 +174,47 @@ TEST(OutputKernels, CopyRowsFlipCopiesWholeRowsReversed) {
     KernelCopyRowsFlip(dst.bits(), src.bits(), &rect, 0, 0, 3, 3, dst.stride, src.stride, 0, 0);
     for (int y = 0; y < 3; ++y)
         EXPECT_EQ(0, std::memcmp(dst.at(0, y), src.at(0, 2 - y), static_cast<size_t>(dst.stride)));
+}
+
+// A sub-rectangle into a place inside a larger picture, small and large enough
+// to be written past the caches, into outputs on and off 16-byte boundaries.
+TEST(OutputKernels, CopyRowsFlipPlacesARectangleAtEverySize) {
+    for (const int h : {7, 1100}) {
+        const int w = 2731, bpp = 3;  // a large picture's rows are 8196 bytes: 8.6 MiB in all
+        Image src(w, h, bpp);
+        testutil::FillRandom(src, static_cast<uint32_t>(h));
+        const PixRect rect{5, 2, w, h - 1};  // left, top, right, bottom
+        const int dstCol = 3, dstRow = 1, rows = rect.bottom - rect.top;
+        for (const int offset : {0, 1, 16}) {
+            const int dstStride = src.stride + 64;
+            std::vector<uint8_t> out(static_cast<size_t>(dstStride) * (rows + 2) + offset, 0xA5);
+            std::vector<uint8_t> expected = out;
+            uint8_t* const dst = out.data() + offset;
+            const size_t bytes = static_cast<size_t>(src.stride - rect.left * bpp);
+            for (int i = 0; i < rows; ++i)
+                std::memcpy(expected.data() + offset + static_cast<size_t>(dstRow + i) * dstStride + dstCol * bpp,
+                            src.at(rect.left, rect.bottom - 1 - i), bytes);
+            KernelCopyRowsFlip(dst, src.bits(), &rect, dstCol, dstRow, bpp, bpp, dstStride, src.stride, 0, 0);
+            ASSERT_EQ(out, expected) << "height " << h << ", offset " << offset;
+        }
+    }
+}
+
+TEST(OutputKernels, FrameRowsAreCopiedInEitherOrderAtEverySize) {
+    for (const size_t rows : {size_t{3}, size_t{700}}) {
+        const size_t stride = 14692;  // 700 rows: 9.8 MiB
+        std::vector<uint8_t> src(stride * rows);
+        for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>((i * 2654435761u) >> 11);
+        for (const bool reversed : {false, true})
+            for (const size_t offset : {0, 1, 16}) {
+                std::vector<uint8_t> out(src.size() + 2 * 64, 0x5A), expected = out;
+                for (size_t r = 0; r < rows; ++r)
+                    std::memcpy(expected.data() + 64 + offset + r * stride,
+                                src.data() + (reversed ? rows - 1 - r : r) * stride, stride);
+                CopyFrameRows(out.data() + 64 + offset, src.data(), stride, rows, reversed);
+                ASSERT_EQ(out, expected) << rows << " rows, reversed " << reversed << ", offset " << offset;
+            }
+    }
 }
 
 // Nearest-neighbour reference of the stretch kernels.
