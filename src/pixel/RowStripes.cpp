@@ -8,6 +8,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace pixel {
 
 namespace {
@@ -35,6 +39,22 @@ struct Batch {
     }
 };
 
+// A helper waits inside this library's code for the rest of the process, so
+// the library stays loaded from the first helper on: an application's
+// FreeLibrary then leaves it in place (the next LoadLibrary gets the same
+// instance and the same helpers) instead of leaving the helpers blocked in
+// unmapped code and starting a new set on every load.
+void KeepLibraryLoaded() {
+#ifdef _WIN32
+    static const bool pinned = [] {
+        HMODULE self = nullptr;
+        return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                  reinterpret_cast<LPCWSTR>(&KeepLibraryLoaded), &self) != 0;
+    }();
+    (void)pinned;
+#endif
+}
+
 // The helper threads, started on first need and kept: starting a thread costs
 // far more than a band of rows under some systems (a millisecond under wine),
 // and a frame runs several striped kernels. They wait on a condition and never
@@ -59,6 +79,7 @@ public:
 
 private:
     void StartHelpers(int wanted) {
+        if (m_threads < wanted) KeepLibraryLoaded();
         while (m_threads < wanted) {
             try {
                 std::thread([this] { Serve(); }).detach();
