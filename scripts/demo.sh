@@ -27,8 +27,11 @@ BUILD_TARGETS="VidlynSdk vidlyn_sample vidlyn_vcamd_host" "$here/build.sh" win
 step "starting the virtual camera"
 # A camera left running by an interrupted demo is stopped first.
 [ -f "$build/vcam.pid" ] && "$here/vcam.sh" stop >/dev/null 2>&1 || true
-# The demo starts from the SDK's default settings (tests leave theirs behind).
+# The demo starts from the SDK's default settings (tests leave theirs behind),
+# and from an empty disk list: a test that was stopped midway leaves its
+# simulated camera listed, which the SDK would count as a second camera.
 "$here/wine-emulator.sh" reg delete 'HKCU\Software\Norvex\VidlynQM77203Sdk' /f >/dev/null 2>&1 || true
+"$here/wine-emulator.sh" reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\Disk\Enum' /f >/dev/null 2>&1 || true
 # shellcheck disable=SC2086
 "$here/vcam.sh" start --drives 1 ${VIDLYN_DEMO_VCAM_OPTIONS:-} >/dev/null
 trap 'status=$?; echo; echo "=== stopping the virtual camera"; "$here/vcam.sh" stop || status=1; exit $status' EXIT
