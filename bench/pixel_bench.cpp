@@ -27,6 +27,7 @@
 #include "pixel/OutputKernels.h"
 #include "pixel/PlacementKernels.h"
 #include "pixel/RowStripes.h"
+#include "pixel/SimdLevel.h"
 
 namespace {
 
@@ -238,13 +239,26 @@ int main(int argc, char** argv) {
     // --cpu-time: the summary uses the benchmark thread's processor time, which a
     // busy machine disturbs less than the wall clock (single band only: helper
     // threads' time is not counted).
+    // --simd=sse2|avx2|avx512: the widest vector level the kernels may use (as on
+    // a processor without the wider ones; default: all this one has).
     int bands = 1;
     bool cpuTime = false;
     for (int i = 1; i < argc; ++i) {
         const bool isBands = std::strncmp(argv[i], "--bands=", 8) == 0, isCpu = std::strcmp(argv[i], "--cpu-time") == 0;
+        const bool isSimd = std::strncmp(argv[i], "--simd=", 7) == 0;
         if (isBands) bands = std::max(1, std::atoi(argv[i] + 8));
         if (isCpu) cpuTime = true;
-        if (isBands || isCpu) {
+        if (isSimd) {
+            const std::string level = argv[i] + 7;
+            if (level != "sse2" && level != "avx2" && level != "avx512") {
+                std::fprintf(stderr, "--simd: sse2, avx2 or avx512\n");
+                return 1;
+            }
+            pixel::SetSimdCeiling(level == "sse2"   ? pixel::SimdLevel::Sse2
+                                  : level == "avx2" ? pixel::SimdLevel::Avx2
+                                                    : pixel::SimdLevel::Avx512);
+        }
+        if (isBands || isCpu || isSimd) {
             for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
             --argc, --i;
         }
@@ -284,8 +298,10 @@ int main(int argc, char** argv) {
         return it == reporter.ms.end() ? 0.0 : it->second;
     };
     const double cv8 = find("OpenCV_BayerToBGR_8"), cv16 = find("OpenCV_BayerToBGR_16");
-    std::printf("\nSummary: one %dx%d frame, %d band(s) of rows (OpenCV on one thread), %s\n", kWidth, kHeight, bands,
-                cpuTime ? "processor time" : "wall clock");
+    static const char* const kLevels[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
+    std::printf("\nSummary: one %dx%d frame, %d band(s) of rows (OpenCV on one thread), %s, %s kernels\n", kWidth,
+                kHeight, bands, cpuTime ? "processor time" : "wall clock",
+                kLevels[static_cast<int>(pixel::ActiveSimdLevel())]);
     std::printf(
         "  peers at the start: OpenCV Bayer->BGR 8-bit %.2f ms, 16-bit %.2f ms; each ratio below is to the\n"
         "  peer measured right after the path (OpenCV 16-bit for the 16-bit demosaicing)\n",
