@@ -109,9 +109,12 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
     const int bpp = srcBpp;
     const auto level = pixel::ActiveSimdLevel();
     const bool wide = FilterMaxValue(bpp) == kFilterMax10;
-    if (level < pixel::SimdLevel::Avx2 || dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4 && !wide))
+    if (dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4 && !wide))
         return KernelApplyTableReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                          word2);
+    if (level < pixel::SimdLevel::Avx2)
+        return pixel::KernelInStripes(KernelApplyTableReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride,
+                                      srcStride, word1, word2);
     const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
     const bool avx512 = level >= pixel::SimdLevel::Avx512;
     const bool keepFourth = bpp == 4 || bpp == 8;
@@ -562,10 +565,12 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
     const auto* params = reinterpret_cast<const HueSatParams*>(word1);
     const int saturation = params->saturation;
     const bool wide = srcBpp == 6 || srcBpp == 8;
-    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2 || (srcBpp != 3 && srcBpp != 4 && !wide) ||
-        dstBpp != srcBpp || saturation < -256 || saturation > 256)
+    if ((srcBpp != 3 && srcBpp != 4 && !wide) || dstBpp != srcBpp)
         return KernelHueSaturationReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
+    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2 || saturation < -256 || saturation > 256)
+        return pixel::KernelInStripes(KernelHueSaturationReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp,
+                                      dstStride, srcStride, word1, word2);
     ChromaSnapshot(saturation);  // the shared table follows the last saturation run, as on the straight path
     const int rot = HueRotation(params->hue);
     const bool avx512 = pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;

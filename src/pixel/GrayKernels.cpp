@@ -108,9 +108,12 @@ int KernelGrayFromColorReference(uint8_t* dst, const uint8_t* src, const PixRect
 
 int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                         uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
-    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2 || dstBpp != 1 || (srcBpp != 3 && srcBpp != 4))
+    if (dstBpp != 1 || (srcBpp != 3 && srcBpp != 4))
         return KernelGrayFromColorReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
+    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2)
+        return pixel::KernelInStripes(KernelGrayFromColorReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp,
+                                      dstStride, srcStride, word1, word2);
     const int rows = r->bottom - r->top;
     const bool wide = pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;
     pixel::ForEachStripe(rows, 64, [&](int first, int end) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "pixel/PixelTypes.h"
+#include "pixel/RowStripes.h"
 
 namespace pixel {
 
@@ -34,6 +35,19 @@ inline void ForEachRow(uint8_t* dst, const uint8_t* src, const PixRect* rect, in
     const uint8_t* s =
         src + static_cast<ptrdiff_t>(firstSrcRow) * srcStride + static_cast<ptrdiff_t>(rect->left) * srcBpp;
     for (int i = 0; i < rows; ++i, d += dstStride, s += srcStep) rowFn(d, s, pixels);
+}
+
+// Runs a kernel whose rows are independent of each other over bands of its
+// rectangle's rows, one call per band on the band helpers: how the straight
+// kernels use every core where the processor has no vector rows for them.
+inline int KernelInStripes(ConvertKernel kernel, uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol,
+                           int dstRow, uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                           intptr_t word2) {
+    ForEachStripe(r->bottom - r->top, 64, [&](int first, int end) {
+        const PixRect band{r->left, r->top + first, r->right, r->top + end};
+        kernel(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
+    });
+    return 1;
 }
 
 }  // namespace pixel

@@ -236,8 +236,9 @@ TEST(FastPaths, HueSaturationMatchesTheStraightKernelForEveryHueAndSaturation) {
     ForEachPath([&](const std::string& path) {
         for (const int bpp : {3, 4, 6, 8})
             for (const int w : {1, 15, 16, 17, 31, 33, 50, 64, 79})  // around 16 and 32 pixels a vector
-                for (const int h : {1, 3, 70}) {
-                    Image src(w, h, bpp, h == 3);  // three rows unpadded, the others padded
+                for (const int h : {1, 3, 70, 200}) {
+                    if (h == 200 && w != 17) continue;  // one picture tall enough for three bands
+                    Image src(w, h, bpp, h == 3);       // three rows unpadded, the others padded
                     // 16-bit: any sample in one row (mostly above 1023), 0..1100 in the others.
                     if (bpp <= 4 || h == 1) {
                         testutil::FillRandom(src, static_cast<uint32_t>(w * 5 + h + bpp));
@@ -407,7 +408,8 @@ TEST(FastPaths, GrayFromColorMatchesTheStraightKernel) {
         for (const int bpp : {3, 4})
             for (const bool tight : {false, true})
                 for (const int w : WidthsWithWide())
-                    for (const int h : {1, 3, 70}) {
+                    for (const int h : {1, 3, 70, 200}) {
+                        if (h == 200 && w != 67) continue;  // one picture tall enough for three bands
                         Image src(w, h, bpp, tight), fast(w, h, 1, tight);
                         testutil::FillRandom(src, static_cast<uint32_t>(w + h * 3 + bpp));
                         if (w >= 2) {
