@@ -101,16 +101,56 @@ int Color48To24(VIDLYN_CONVERT_ARGS) {
 // Three 16-bit samples shifted left by 6, optionally in reverse order, with
 // an opaque fourth sample for 64-bit pixels.
 template <bool Swap, bool Opaque>
+void Shl6Pixel(uint8_t* d, const uint8_t* s) {
+    const uint16_t c0 = Load16(s), c1 = Load16(s + 2), c2 = Load16(s + 4);
+    Store16(d, static_cast<uint16_t>((Swap ? c2 : c0) << 6));
+    Store16(d + 2, static_cast<uint16_t>(c1 << 6));
+    Store16(d + 4, static_cast<uint16_t>((Swap ? c0 : c2) << 6));
+    if (Opaque) Store16(d + 6, 0xFFFF);
+}
+
+// One 16-byte block of pixels packed alike on both sides: 48-bit samples
+// shifted as a run, or two 64-bit pixels with their samples swapped within
+// each pixel and the fourth made opaque.
+template <bool Swap, bool Opaque>
+__m128i Shl6Block(__m128i v) {
+    v = _mm_slli_epi16(v, 6);
+    if constexpr (Swap) v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xC6), 0xC6);  // samples 2 1 0 3
+    if constexpr (Opaque) v = _mm_or_si128(v, _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0));
+    return v;
+}
+
+template <bool Swap, bool Opaque>
 int Color16Shl6(VIDLYN_CONVERT_ARGS) {
+    // 16-byte blocks where source and output pixels have the same size: 64-bit
+    // pixels two a block, 48-bit ones eight in three blocks. Swapping within
+    // 48-bit pixels does not fit the blocks and stays per pixel.
+    constexpr int kBpp = Opaque ? 8 : 6, kStep = Opaque ? 2 : 8, kBlocks = kBpp * kStep / 16;
+    const bool blocks = (Opaque || !Swap) && dstBpp == kBpp && srcBpp == kBpp;
+    const bool stream = blocks && static_cast<int64_t>(r->bottom - r->top) * (r->right - r->left) * kBpp >=
+                                      pixel::simd::kStreamBytes;
     ForEachRow<false>(VIDLYN_ROW_ARGS, [&](uint8_t* d, const uint8_t* s, int m) {
-        for (int j = 0; j < m; ++j, d += dstBpp, s += srcBpp) {
-            const uint16_t c0 = Load16(s), c1 = Load16(s + 2), c2 = Load16(s + 4);
-            Store16(d, static_cast<uint16_t>((Swap ? c2 : c0) << 6));
-            Store16(d + 2, static_cast<uint16_t>(c1 << 6));
-            Store16(d + 4, static_cast<uint16_t>((Swap ? c0 : c2) << 6));
-            if (Opaque) Store16(d + 6, 0xFFFF);
+        int j = 0;
+        if (blocks) {
+            // Streaming stores from the first pixel that starts a 16-byte line on.
+            int head = 0;
+            while (stream && head < kStep && (reinterpret_cast<uintptr_t>(d + head * kBpp) & 15) != 0) ++head;
+            const bool rowStream = stream && head < kStep;
+            for (; rowStream && j < head; ++j) Shl6Pixel<Swap, Opaque>(d + j * kBpp, s + j * kBpp);
+            for (; j + kStep <= m; j += kStep)
+                for (int b = 0; b < kBlocks; ++b) {
+                    const __m128i v = Shl6Block<Swap, Opaque>(
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j * kBpp + 16 * b)));
+                    if (rowStream) {
+                        _mm_stream_si128(reinterpret_cast<__m128i*>(d + j * kBpp + 16 * b), v);
+                    } else {
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + j * kBpp + 16 * b), v);
+                    }
+                }
         }
+        for (; j < m; ++j) Shl6Pixel<Swap, Opaque>(d + j * dstBpp, s + j * srcBpp);
     });
+    if (stream) _mm_sfence();
     return 1;
 }
 

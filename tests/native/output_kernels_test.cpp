@@ -95,6 +95,28 @@ TEST(OutputKernels, EveryKernelMatchesTheReferenceOnOddSizes) {
     }
 }
 
+TEST(OutputKernels, ShiftsOfPicturesLargerThanTheCachesMatchAtEveryOutputAlignment) {
+    // Written past the caches from the first pixel on a 16-byte line; the
+    // output column moves that pixel through every position.
+    const int w = 1301, h = 1100;
+    for (const Case& c : Cases()) {
+        if (c.name.find("Shl6") == std::string::npos) continue;
+        Image src(w, h, c.srcBpp);
+        testutil::FillRandom(src, 13);
+        for (int col = 0; col < 4; ++col) {
+            Image dst(w + 3, h, c.dstBpp);
+            testutil::FillRandom(dst, 17u + col);
+            Image expected = dst;
+            const PixRect rect{0, 0, w, h};
+            Reference(c, expected, src, rect, col, 0);
+            ASSERT_EQ(c.kernel(dst.bits(), src.bits(), &rect, col, 0, static_cast<uint16_t>(dst.bpp),
+                               static_cast<uint16_t>(src.bpp), dst.stride, src.stride, 0, 0),
+                      1);
+            ASSERT_TRUE(dst.bytes == expected.bytes) << c.name << ", output column " << col;
+        }
+    }
+}
+
 TEST(OutputKernels, ClippedTransfersWriteOnlyTheirPart) {
     // A 9x7 source into a 6x10 destination at picture point (2, 1).
     for (const Case& c : Cases()) {
