@@ -113,7 +113,9 @@ void CopyOut(std::vector<uint8_t>& to, Buffer& from) {
 
 std::vector<Path> Paths() {
     std::vector<Path> p;
-    static std::vector<uint8_t> staging(kPixels), slot(kPixels), application(kPixels * 3);
+    // The camera's bytes are random like the raw frame's, so that the whole-frame
+    // path leaves a random frame behind for the paths that read it after.
+    static std::vector<uint8_t> staging(Raw8().bytes), slot(kPixels), application(kPixels * 3);
     p.push_back(
         {"DualOutputReorder", kPixels, [] { ReorderDualOutput(slot.data(), staging.data(), kWidth / 2, kHeight); }});
     // One 24-bit frame from the camera's bytes to the application's buffer,
@@ -146,7 +148,9 @@ std::vector<Path> Paths() {
     p.push_back({"Sharpness8", kPixels, [] { Sharpness(Out(1), 12); }});
     p.push_back({"GrayCorrection8", kPixels, [] {
                      static GrayParams g{3, 120, 128, 130, 140, -3, 0, 2, 5};
-                     Convert(KernelGrayCorrection, Raw8(), Raw8(), reinterpret_cast<intptr_t>(&g));
+                     // Out of place: corrected again and again, the raw frame would drift
+                     // towards black and white, and the measurements after it with it.
+                     Convert(KernelGrayCorrection, Out(1), Raw8(), reinterpret_cast<intptr_t>(&g));
                  }});
     p.push_back({"GrayGainMeasure8", 0, [] {
                      GrayParams g{3, 128, 128, 128, 128, 0, 0, 0, 0};

@@ -1,6 +1,8 @@
 // Gray modes of the monochrome output.
 #include "pixel/GrayKernels.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstddef>
 
@@ -62,18 +64,60 @@ int KernelGrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int
     return 1;
 }
 
+namespace {
+
+// Sums and counts of the usable samples (not 0, not 255) of one row's even and
+// odd columns; each column parity is one site class.
+struct ParitySums {
+    uint64_t sum[2] = {0, 0};
+    uint64_t count[2] = {0, 0};
+};
+
+// 16 columns a step: the unusable samples are masked to 0, and the byte sums
+// of even and odd columns (and of a 1 per usable sample) come from sums of
+// absolute differences against zero.
+ParitySums SumRow(const uint8_t* row, int width) {
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi8(-1);
+    const __m128i evenBytes = _mm_set1_epi16(0x00FF), one = _mm_set1_epi8(1);
+    __m128i sumEven = zero, sumOdd = zero, countEven = zero, countOdd = zero;
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+        const __m128i unusable = _mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, full));
+        const __m128i kept = _mm_andnot_si128(unusable, v), counted = _mm_andnot_si128(unusable, one);
+        sumEven = _mm_add_epi64(sumEven, _mm_sad_epu8(_mm_and_si128(kept, evenBytes), zero));
+        sumOdd = _mm_add_epi64(sumOdd, _mm_sad_epu8(_mm_srli_epi16(kept, 8), zero));
+        countEven = _mm_add_epi64(countEven, _mm_sad_epu8(_mm_and_si128(counted, evenBytes), zero));
+        countOdd = _mm_add_epi64(countOdd, _mm_sad_epu8(_mm_srli_epi16(counted, 8), zero));
+    }
+    const auto total = [](__m128i v) {
+        return static_cast<uint64_t>(_mm_cvtsi128_si64(v)) +
+               static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v)));
+    };
+    ParitySums s;
+    s.sum[0] = total(sumEven), s.sum[1] = total(sumOdd);
+    s.count[0] = total(countEven), s.count[1] = total(countOdd);
+    for (; x < width; ++x) {
+        const uint8_t v = row[x];
+        if (v == 0 || v == 255) continue;  // black and saturated sites say nothing about the gain
+        s.sum[x & 1] += v;
+        ++s.count[x & 1];
+    }
+    return s;
+}
+
+}  // namespace
+
 void MeasureGrayGains(const uint8_t* bits, int width, int height, int stride, GrayParams* params) {
     uint64_t sum[4] = {0, 0, 0, 0};
     uint64_t count[4] = {0, 0, 0, 0};
     const int phase = params->mode & 3;
     for (int y = 0; y < height; ++y) {
-        const uint8_t* row = bits + static_cast<ptrdiff_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            const uint8_t v = row[x];
-            if (v == 0 || v == 255) continue;  // black and saturated sites say nothing about the gain
-            const int c = static_cast<int>(BayerClassAt(phase, x, y));
-            sum[c] += v;
-            ++count[c];
+        const ParitySums s = SumRow(bits + static_cast<ptrdiff_t>(y) * stride, width);
+        for (int parity = 0; parity < 2; ++parity) {
+            const int c = static_cast<int>(BayerClassAt(phase, parity, y));
+            sum[c] += s.sum[parity];
+            count[c] += s.count[parity];
         }
     }
     // Means in single precision (the sum divided in double first, so that a
