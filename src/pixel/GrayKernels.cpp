@@ -36,9 +36,13 @@ void ClassGainOffset(const GrayParams& p, BayerClass c, int& gain, int& offset) 
 
 }  // namespace
 
-int KernelGrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
-                         uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
-    const GrayParams& p = *reinterpret_cast<const GrayParams*>(word1);
+namespace {
+
+// The vector rows look the bytes up straight from the row's start, so the
+// mosaic must be one byte per site on both sides.
+template <bool Vector>
+int GrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                   uint16_t srcBpp, int dstStride, int srcStride, const GrayParams& p) {
     // One table per site class: trunc(v * gain / 128) + offset, clipped.
     uint8_t table[4][256];
     for (int c = 0; c < 4; ++c) {
@@ -47,21 +51,41 @@ int KernelGrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int
         for (int v = 0; v < 256; ++v)
             table[c][v] = static_cast<uint8_t>(std::clamp<int64_t>(int64_t{v} * gain / 128 + offset, 0, 255));
     }
+    const auto level = pixel::ActiveSimdLevel();
+    const bool vector = Vector && dstBpp == 1 && srcBpp == 1 && level >= pixel::SimdLevel::Avx2;
+    const bool wide = level >= pixel::SimdLevel::Avx512;
+    pixel::ByteTableSteps steps[4];
+    if (vector && !wide)
+        for (int c = 0; c < 4; ++c) steps[c] = pixel::MakeByteTableSteps(table[c]);
     const int phase = p.mode & 3;
     int y = 0;
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
                              [&](uint8_t* d, const uint8_t* s, int m) {
-                                 const uint8_t* even = table[static_cast<int>(BayerClassAt(phase, 0, y))];
-                                 const uint8_t* odd = table[static_cast<int>(BayerClassAt(phase, 1, y))];
+                                 const int even = static_cast<int>(BayerClassAt(phase, 0, y));
+                                 const int odd = static_cast<int>(BayerClassAt(phase, 1, y));
                                  int x = 0;
-                                 for (; x + 1 < m; x += 2) {
-                                     d[x * dstBpp] = even[s[x * srcBpp]];
-                                     d[(x + 1) * dstBpp] = odd[s[(x + 1) * srcBpp]];
-                                 }
-                                 if (x < m) d[x * dstBpp] = even[s[x * srcBpp]];
+                                 if (vector)
+                                     x = wide ? pixel::ApplyByteTablePairRowAvx512(d, s, m, table[even], table[odd])
+                                              : pixel::ApplyByteTablePairRowAvx2(d, s, m, steps[even], steps[odd]);
+                                 for (; x < m; ++x) d[x * dstBpp] = table[(x & 1) ? odd : even][s[x * srcBpp]];
                                  ++y;
                              });
     return 1;
+}
+
+}  // namespace
+
+int KernelGrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
+                         uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {
+    return GrayCorrection<true>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
+                                *reinterpret_cast<const GrayParams*>(word1));
+}
+
+int KernelGrayCorrectionReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
+                                  uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                  intptr_t) {
+    return GrayCorrection<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
+                                 *reinterpret_cast<const GrayParams*>(word1));
 }
 
 namespace {

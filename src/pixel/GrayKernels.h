@@ -26,6 +26,10 @@ struct GrayParams {
 int KernelGrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                          uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                          intptr_t word2);
+// The straight loop of the kernel above: the reference of its vector rows.
+int KernelGrayCorrectionReference(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
+                                  uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
+                                  intptr_t word2);
 
 // Automatic gray gains over an 8-bit mosaic: per site class, the mean of the
 // samples other than 0 and 255; with the first-green mean m0 as reference

@@ -424,6 +424,38 @@ TEST(FastPaths, GrayFromColorMatchesTheStraightKernel) {
     });
 }
 
+TEST(FastPaths, GrayCorrectionMatchesTheStraightKernel) {
+    const GrayParams settings[] = {
+        {0, 120, 128, 130, 140, -3, 0, 2, 5},
+        {0, 0, 255, 1000, -7, 255, -255, 40, -40},      // beyond the dialog's ranges: everything clips
+        {0, INT_MAX, INT_MIN, 1, 129, INT_MAX, INT_MIN, 0, 1},  // products beyond 32 bits
+    };
+    ForEachPath([&](const std::string& path) {
+        for (const bool tight : {false, true})
+            for (const int w : WidthsWithWide())
+                for (const int h : {1, 3, 70}) {
+                    Image src(w, h, 1, tight);
+                    testutil::FillRandom(src, static_cast<uint32_t>(w * 5 + h));
+                    for (int phase = 0; phase < 4; ++phase)
+                        for (GrayParams g : settings) {
+                            g.mode = phase;
+                            const auto word = reinterpret_cast<intptr_t>(&g);
+                            Image fast(w, h, 1, tight), inPlace = src;
+                            testutil::FillRandom(fast, 9);  // padding bytes must survive
+                            Image straight = fast;
+                            testutil::RunWhole(KernelGrayCorrection, fast, src, word);
+                            testutil::RunWhole(KernelGrayCorrectionReference, straight, src, word);
+                            ASSERT_EQ(fast.bytes, straight.bytes) << Where(path, w, h, tight) << ", phase " << phase;
+                            testutil::RunInPlace(KernelGrayCorrection, inPlace, word);
+                            for (int y = 0; y < h; ++y)
+                                for (int x = 0; x < w; ++x)
+                                    ASSERT_EQ(inPlace.get8(x, y), straight.get8(x, y))
+                                        << Where(path, w, h, tight) << ", in place at " << x << "," << y;
+                        }
+                }
+    });
+}
+
 // ---- byte movers ----------------------------------------------------------------------
 
 TEST(FastPaths, Color48To24GivesTheSameBytesEitherRowOrder) {
@@ -591,6 +623,7 @@ TEST(FastPaths, VectorKernelsReturnWithTheUpperRegisterHalvesClean) {
     int16_t diff[2 * 1023 + 1];
     BuildSharpnessTable(diff, 255, 12);
     const HueSatParams hs{40, 0, 30, 10};
+    const GrayParams gray{1, 120, 128, 130, 140, -3, 0, 2, 5};
     const auto p = [](const void* q) { return reinterpret_cast<intptr_t>(q); };
     const std::vector<std::pair<std::string, std::function<void()>>> calls = {
         {"demosaic 8 to 24", [&] { testutil::RunWhole(KernelDemosaicInterior8, c24, raw8, p(&bayer)); }},
@@ -600,6 +633,7 @@ TEST(FastPaths, VectorKernelsReturnWithTheUpperRegisterHalvesClean) {
         {"sharpness", [&] { testutil::RunInPlace(KernelSharpness, c24, p(diff)); }},
         {"hue and saturation", [&] { testutil::RunInPlace(KernelHueSaturation, c48, p(&hs)); }},
         {"gray from colour", [&] { testutil::RunWhole(KernelGrayFromColor, g8, c24); }},
+        {"gray correction", [&] { testutil::RunInPlace(KernelGrayCorrection, g8, p(&gray)); }},
         {"48 to 24 bits", [&] { testutil::RunWhole(KernelColor48To24Flip, c24, c48); }},
         {"reorder", [&] { ReorderDualOutput(g8.bits(), raw8.bits(), w / 2, h); }},
         {"mirror", [&] { testutil::RunInPlace(KernelMirrorH, raw8); }},
