@@ -51,12 +51,7 @@ int GrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCo
         for (int v = 0; v < 256; ++v)
             table[c][v] = static_cast<uint8_t>(std::clamp<int64_t>(int64_t{v} * gain / 128 + offset, 0, 255));
     }
-    const auto level = pixel::ActiveSimdLevel();
-    const bool vector = Vector && dstBpp == 1 && srcBpp == 1 && level >= pixel::SimdLevel::Avx2;
-    const bool wide = level >= pixel::SimdLevel::Avx512;
-    pixel::ByteTableSteps steps[4];
-    if (vector && !wide)
-        for (int c = 0; c < 4; ++c) steps[c] = pixel::MakeByteTableSteps(table[c]);
+    const bool vector = Vector && dstBpp == 1 && srcBpp == 1 && pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;
     const int phase = p.mode & 3;
     int y = 0;
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
@@ -64,9 +59,7 @@ int GrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCo
                                  const int even = static_cast<int>(BayerClassAt(phase, 0, y));
                                  const int odd = static_cast<int>(BayerClassAt(phase, 1, y));
                                  int x = 0;
-                                 if (vector)
-                                     x = wide ? pixel::ApplyByteTablePairRowAvx512(d, s, m, table[even], table[odd])
-                                              : pixel::ApplyByteTablePairRowAvx2(d, s, m, steps[even], steps[odd]);
+                                 if (vector) x = pixel::ApplyByteTablePairRowAvx512(d, s, m, table[even], table[odd]);
                                  for (; x < m; ++x) d[x * dstBpp] = table[(x & 1) ? odd : even][s[x * srcBpp]];
                                  ++y;
                              });

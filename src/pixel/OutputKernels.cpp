@@ -127,8 +127,8 @@ int Color16Shl6(VIDLYN_CONVERT_ARGS) {
     // 48-bit pixels does not fit the blocks and stays per pixel.
     constexpr int kBpp = Opaque ? 8 : 6, kStep = Opaque ? 2 : 8, kBlocks = kBpp * kStep / 16;
     const bool blocks = (Opaque || !Swap) && dstBpp == kBpp && srcBpp == kBpp;
-    const bool stream = blocks && static_cast<int64_t>(r->bottom - r->top) * (r->right - r->left) * kBpp >=
-                                      pixel::simd::kStreamBytes;
+    const bool stream =
+        blocks && static_cast<int64_t>(r->bottom - r->top) * (r->right - r->left) * kBpp >= pixel::simd::kStreamBytes;
     ForEachRow<false>(VIDLYN_ROW_ARGS, [&](uint8_t* d, const uint8_t* s, int m) {
         int j = 0;
         if (blocks) {

@@ -63,25 +63,6 @@ VIDLYN_AVX2 int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int byte
     return i;
 }
 
-VIDLYN_AVX2 int ApplyByteTablePairRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, const ByteTableSteps& even,
-                                          const ByteTableSteps& odd) {
-    __m256i evenLow[8], evenHigh[8], oddLow[8], oddHigh[8];
-    for (int k = 0; k < 8; ++k) {
-        evenLow[k] = Broadcast16(even.steps[0][k]);
-        evenHigh[k] = Broadcast16(even.steps[1][k]);
-        oddLow[k] = Broadcast16(odd.steps[0][k]);
-        oddHigh[k] = Broadcast16(odd.steps[1][k]);
-    }
-    const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
-    int i = 0;
-    for (; i + 32 <= bytes; i += 32) {
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
-                            _mm256_blendv_epi8(LookUp(x, evenLow, evenHigh), LookUp(x, oddLow, oddHigh), oddBytes));
-    }
-    return i;
-}
-
 // 16-bit samples: each 32-bit lane gathers the entries of its even and its odd
 // sample (a 4-byte read at the entry, hence the padded table) and keeps the
 // low 16 bits of each.

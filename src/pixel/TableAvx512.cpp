@@ -35,8 +35,7 @@ VIDLYN_AVX512 int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int 
     // Rows start on a pixel, and 64 is a multiple of 4: bytes 3, 7, ... are the fourth ones.
     const __mmask64 write = keepFourth ? 0x7777777777777777ull : ~0ull;
     int i = 0;
-    for (; i + 64 <= bytes; i += 64)
-        _mm512_mask_storeu_epi8(dst + i, write, LookUp256(t, _mm512_loadu_si512(src + i)));
+    for (; i + 64 <= bytes; i += 64) _mm512_mask_storeu_epi8(dst + i, write, LookUp256(t, _mm512_loadu_si512(src + i)));
     return i;
 }
 

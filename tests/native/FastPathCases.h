@@ -427,7 +427,7 @@ TEST(FastPaths, GrayFromColorMatchesTheStraightKernel) {
 TEST(FastPaths, GrayCorrectionMatchesTheStraightKernel) {
     const GrayParams settings[] = {
         {0, 120, 128, 130, 140, -3, 0, 2, 5},
-        {0, 0, 255, 1000, -7, 255, -255, 40, -40},      // beyond the dialog's ranges: everything clips
+        {0, 0, 255, 1000, -7, 255, -255, 40, -40},              // beyond the dialog's ranges: everything clips
         {0, INT_MAX, INT_MIN, 1, 129, INT_MAX, INT_MIN, 0, 1},  // products beyond 32 bits
     };
     ForEachPath([&](const std::string& path) {
