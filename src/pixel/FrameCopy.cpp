@@ -35,19 +35,27 @@ void CopyBytes(uint8_t* dst, const uint8_t* src, size_t bytes, bool stream) {
     std::memcpy(dst + i, src + i, bytes - i);
 }
 
+void CopyRowsReversed(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src, ptrdiff_t srcStride, size_t bytes,
+                      size_t rows) {
+    const bool stream = bytes * rows >= static_cast<size_t>(simd::kStreamBytes);
+    // Reading the source in memory order lets the processor's prefetch run on
+    // from row to row (1.6 times as fast as reading it from its end).
+    for (size_t r = 0; r < rows; ++r)
+        CopyBytes(dst + static_cast<ptrdiff_t>(rows - 1 - r) * dstStride, src + static_cast<ptrdiff_t>(r) * srcStride,
+                  bytes, stream);
+    if (stream) _mm_sfence();
+}
+
 }  // namespace pixel
 
 void CopyFrameRows(uint8_t* dst, const uint8_t* src, size_t stride, size_t rows, bool reversed) {
+    if (reversed) {
+        pixel::CopyRowsReversed(dst, static_cast<ptrdiff_t>(stride), src, static_cast<ptrdiff_t>(stride), stride, rows);
+        return;
+    }
+    // One block: the rows are contiguous on both sides.
     const size_t total = stride * rows;
     const bool stream = total >= static_cast<size_t>(pixel::simd::kStreamBytes);
-    if (!reversed) {
-        pixel::CopyBytes(dst, src, total, stream);  // one block: the rows are contiguous on both sides
-    } else {
-        // The source is read from its first row on, so that the processor's
-        // prefetch runs on from row to row; the output rows are placed from the
-        // last one up (1.6 times as fast as reading from the source's end).
-        for (size_t r = 0; r < rows; ++r)
-            pixel::CopyBytes(dst + (rows - 1 - r) * stride, src + r * stride, stride, stream);
-    }
+    pixel::CopyBytes(dst, src, total, stream);
     if (stream) _mm_sfence();
 }

@@ -16,4 +16,11 @@ namespace pixel {
 // anyone else reads it.
 void CopyBytes(uint8_t* dst, const uint8_t* src, size_t bytes, bool stream);
 
+// Copies `rows` rows of `bytes` bytes, the first source row to the last
+// output row: the source is read from its first row on, the output placed
+// from its last row up. Streams pictures of at least simd::kStreamBytes and
+// ends them with the store fence itself.
+void CopyRowsReversed(uint8_t* dst, ptrdiff_t dstStride, const uint8_t* src, ptrdiff_t srcStride, size_t bytes,
+                      size_t rows);
+
 }  // namespace pixel

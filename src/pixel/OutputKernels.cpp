@@ -29,14 +29,10 @@ int KernelCopyRowsFlip(VIDLYN_CONVERT_ARGS) {
     const size_t bytes = static_cast<size_t>(std::max<ptrdiff_t>(0, std::min(dstBytes, srcBytes)));
     const int rows = r->bottom - r->top;
     if (rows <= 0 || r->right <= r->left) return 1;
-    const bool stream = static_cast<int64_t>(bytes) * rows >= pixel::simd::kStreamBytes;
-    // The source from its top row on and the output from its last row up: the
-    // processor's prefetch then runs on from one source row to the next.
-    uint8_t* const d = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
-    const uint8_t* s = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
-    for (int i = rows - 1; i >= 0; --i, s += srcStride)
-        pixel::CopyBytes(d + static_cast<ptrdiff_t>(i) * dstStride, s, bytes, stream);
-    if (stream) _mm_sfence();
+    pixel::CopyRowsReversed(dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp,
+                            dstStride,
+                            src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp,
+                            srcStride, bytes, static_cast<size_t>(rows));
     return 1;
 }
 
@@ -138,15 +134,11 @@ int Color16Shl6(VIDLYN_CONVERT_ARGS) {
             const bool rowStream = stream && head < kStep;
             for (; rowStream && j < head; ++j) Shl6Pixel<Swap, Opaque>(d + j * kBpp, s + j * kBpp);
             for (; j + kStep <= m; j += kStep)
-                for (int b = 0; b < kBlocks; ++b) {
-                    const __m128i v = Shl6Block<Swap, Opaque>(
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j * kBpp + 16 * b)));
-                    if (rowStream) {
-                        _mm_stream_si128(reinterpret_cast<__m128i*>(d + j * kBpp + 16 * b), v);
-                    } else {
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + j * kBpp + 16 * b), v);
-                    }
-                }
+                for (int b = 0; b < kBlocks; ++b)
+                    pixel::simd::Put128(d + j * kBpp + 16 * b,
+                                        Shl6Block<Swap, Opaque>(
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + j * kBpp + 16 * b))),
+                                        rowStream);
         }
         for (; j < m; ++j) Shl6Pixel<Swap, Opaque>(d + j * dstBpp, s + j * srcBpp);
     });

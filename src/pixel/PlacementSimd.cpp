@@ -76,15 +76,6 @@ void ReorderRowSse2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int hal
 
 // Stores of the reordering: past the caches when `Stream` (the address is then aligned).
 template <bool Stream>
-VIDLYN_AVX2_INLINE void Put128(uint8_t* p, __m128i v) {
-    if constexpr (Stream) {
-        _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
-    } else {
-        Store128(p, v);
-    }
-}
-
-template <bool Stream>
 VIDLYN_AVX2_INLINE void Put256(uint8_t* p, __m256i v) {
     if constexpr (Stream) {
         _mm256_stream_si256(reinterpret_cast<__m256i*>(p), v);
@@ -97,14 +88,14 @@ VIDLYN_AVX2_INLINE void Put256(uint8_t* p, __m256i v) {
 template <bool Stream>
 VIDLYN_AVX2_INLINE void FirstsInOrder16(uint8_t* out, const uint8_t* pairs, __m128i inOrder) {
     const __m128i a = _mm_shuffle_epi8(Load128(pairs), inOrder), b = _mm_shuffle_epi8(Load128(pairs + 16), inOrder);
-    Put128<Stream>(out, _mm_unpacklo_epi64(a, b));
+    simd::Put128(out, _mm_unpacklo_epi64(a, b), Stream);
 }
 
 // The second bytes of 16 pairs, last pair first.
 template <bool Stream>
 VIDLYN_AVX2_INLINE void SecondsReversed16(uint8_t* out, const uint8_t* pairs, __m128i reversed) {
     const __m128i a = _mm_shuffle_epi8(Load128(pairs), reversed), b = _mm_shuffle_epi8(Load128(pairs + 16), reversed);
-    Put128<Stream>(out, _mm_unpacklo_epi64(b, a));
+    simd::Put128(out, _mm_unpacklo_epi64(b, a), Stream);
 }
 
 template <bool Stream>

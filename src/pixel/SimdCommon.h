@@ -2,6 +2,8 @@
 // function for AVX2 or AVX-512 while the rest of the library stays SSE2, and the byte
 // shuffle tables, built from a rule rather than typed in.
 #pragma once
+#include <emmintrin.h>
+
 #include <array>
 #include <cstdint>
 
@@ -19,6 +21,15 @@ namespace pixel::simd {
 // larger than a share of the last-level cache, they would only push out what
 // the next kernel reads.
 constexpr int64_t kStreamBytes = 8 << 20;
+
+// A 16-byte store; with `stream` past the caches (`p` then 16-byte aligned).
+inline void Put128(uint8_t* p, __m128i v, bool stream) {
+    if (stream) {
+        _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    }
+}
 
 // Shuffle control for one 16-byte block `block` of an interleaved output row:
 // byte j is taken from byte source(global byte) of channel `channel`, or zeroed
