@@ -118,6 +118,8 @@ int CVidlyn::PreviewInWindow(HWND callbackWnd, void* buffer, int bufferSize, int
     m_callbackFlag = rowOrder;
 
     if (!OpenPreviewWindow()) {
+        // The application may free a refused buffer at once.
+        ForgetCallback();
         return 0;
     }
     if (!StartPreview()) {

@@ -6,6 +6,7 @@
 // Thread snapshots need the Windows types first.
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <string>
@@ -171,6 +172,29 @@ TEST_F(AcquisitionModes, AStoppedStreamNoLongerUsesTheCallbackBufferOrWindow) {
     ASSERT_EQ(Vidlyn_Close(h), 1);
     EXPECT_EQ(buffer, std::vector<uint8_t>(buffer.size(), 0x77));
     EXPECT_TRUE(sdktest::Drain(notify.get(), VIDLYN_MSG_FRAME).empty());
+}
+
+TEST_F(AcquisitionModes, ARefusedCallBackPreviewRegistersNothing) {
+    const int size = streamtest::FrameBytes(24);
+    std::vector<uint8_t> buffer(static_cast<size_t>(size), 0x77);
+    // A parent window that no longer exists: the preview window cannot be made.
+    HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    ASSERT_EQ(Vidlyn_SetPreviewWindow(h, gone, 0, 0, 64, 64), 1);
+    EXPECT_EQ(Vidlyn_CallBackPreview(h, notify.get(), buffer.data(), size, 1), 0);
+    EXPECT_EQ(Codes(), CodeList{VIDLYN_ERR_PREVIEW_WINDOW});
+    EXPECT_EQ(s->m_state.load(), 0);
+
+    // The application takes the refusal as its cue to free the buffer; a
+    // plain stream afterwards must neither write into it nor announce frames.
+    ASSERT_EQ(Vidlyn_StartPreview(h), 1);
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(NextImage(image, 24));
+    ASSERT_TRUE(NextImage(image, 24));
+    ASSERT_EQ(Vidlyn_StopPreview(h), 1);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x77), size) << "bytes written into the refused buffer";
+    EXPECT_EQ(sdktest::Drain(notify.get(), VIDLYN_MSG_FRAME).size(), 0u) << "frames announced to the refused window";
 }
 
 // Ids of the threads of this process.
