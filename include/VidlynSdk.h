@@ -205,9 +205,11 @@ VIDLYN_API int Vidlyn_Release(int handle);
 
 /* Removes and returns the newest code of the session's error history (the
  * last 20 reported codes); 0 when the history is empty. Successive calls
- * return the codes newest first. Codes that were only notified are not in
- * the history. Note that with auto iris off every converted frame records
- * code 0 (see Vidlyn_SetAutoIris). */
+ * return the codes newest first; a code stays until it is read or 20 newer
+ * codes have come, also while a stream runs. Codes that were only notified
+ * are not in the history, nor is code 0: the VIDLYN_MSG_ERROR with lParam 0
+ * that every converted frame posts while auto iris is off (see
+ * Vidlyn_SetAutoIris) leaves the history alone. */
 VIDLYN_API int Vidlyn_GetLastError(int handle);
 
 /* ---- Acquisition --------------------------------------------------------- */
@@ -382,7 +384,8 @@ VIDLYN_API int Vidlyn_GetMirrorH(int handle);
 
 /* Automatic exposure from the picture itself, measured on every third frame
  * in five small windows (the centre and near the four corners):
- *   0  off; every converted frame then records code 0 in the history
+ *   0  off; every converted frame then notifies code 0 (a VIDLYN_MSG_ERROR
+ *      with lParam 0 to the window of Vidlyn_Initialize; never recorded)
  *   1  regulates the exposure value (VIDLYN_FILTER_EXPOSURE)
  *   2  regulates the global gain (VIDLYN_FILTER_GLOBAL_GAIN)
  * Returns 1; for another mode 0 and notifies 9 (never recorded). Needs no

@@ -27,7 +27,7 @@ constexpr int kExposureEditControl = 1027;
 int CVidlyn::RegulateExposure(DibBuffer* source) {
     const int mode = m_analog.m_autoIris;
     if (mode != 1 && mode != 2) {
-        pushError(VIDLYN_ERR_NONE);  // reported for every frame while the mode is off
+        pushError(VIDLYN_ERR_NONE);  // notified for every frame while the mode is off, never recorded
         return 0;
     }
     if (source == nullptr || source->bits == nullptr || m_device == nullptr ||

@@ -18,8 +18,15 @@ CVidlyn::CVidlyn() { m_fpsTime = timeGetTime(); }
 // --- error history and notification ----------------------------------------
 
 int CVidlyn::pushError(int code) {
-    for (int i = kHistoryLength - 1; i > 0; --i) m_errorHistory[i].store(m_errorHistory[i - 1].load());
-    m_errorHistory[0].store(code);
+    // Code 0 ("no failure", every converted frame while auto iris is off) is
+    // notified but not recorded: in the history it would push the real codes
+    // out within a second of streaming, and a 0 entry tells a reader nothing.
+    if (code != VIDLYN_ERR_NONE) {
+        AcquireSRWLockExclusive(&m_historyLock);
+        for (int i = kHistoryLength - 1; i > 0; --i) m_errorHistory[i].store(m_errorHistory[i - 1].load());
+        m_errorHistory[0].store(code);
+        ReleaseSRWLockExclusive(&m_historyLock);
+    }
     if (m_notifyWnd) postError(code);
     return 1;
 }
@@ -31,9 +38,11 @@ void CVidlyn::postError(int code) {
 }
 
 int CVidlyn::popError() {
+    AcquireSRWLockExclusive(&m_historyLock);
     const int newest = m_errorHistory[0].load();
     for (int i = 0; i < kHistoryLength - 1; ++i) m_errorHistory[i].store(m_errorHistory[i + 1].load());
     m_errorHistory[kHistoryLength - 1].store(0);
+    ReleaseSRWLockExclusive(&m_historyLock);
     return newest;
 }
 

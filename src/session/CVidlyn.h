@@ -41,7 +41,7 @@ public:
     CVidlyn& operator=(const CVidlyn&) = delete;
 
     // --- error history and notification ---------------------------------
-    int pushError(int code);   // history + posted 0x8003
+    int pushError(int code);   // history (not code 0) + posted 0x8003
     void postError(int code);  // posted only, history untouched
     int popError();            // Vidlyn_GetLastError
 
@@ -274,6 +274,10 @@ public:
     // posts a request to the open dialog, so a dialog object is never used
     // after the dialog's thread withdrew it.
     SRWLOCK m_dialogLock = SRWLOCK_INIT;
+
+    // Keeps each shift of the history whole: the worker threads report while
+    // the application reads, and neither may lose or repeat the other's code.
+    SRWLOCK m_historyLock = SRWLOCK_INIT;
 
     // Landing block for raw frames that do not fit the source buffer's own
     // pixels (a capture area smaller than the delivered frame).

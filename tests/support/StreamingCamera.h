@@ -108,8 +108,7 @@ protected:
         sdktest::Drain(notify.get());
     }
     // Error codes notified since the last Clear, oldest first, without the 0
-    // that every converted frame reports while automatic exposure is off (the
-    // history is too short to keep codes among those zeros).
+    // that every converted frame notifies while automatic exposure is off.
     std::vector<int> Codes() {
         std::vector<int> codes;
         for (const sdktest::Notice& n : sdktest::Drain(notify.get()))
