@@ -8,6 +8,7 @@
 #   VIDLYN_VERSION_MAJOR/_MINOR/_BUILD/_REVISION
 #   ${CMAKE_BINARY_DIR}/generated/VidlynVersion.h   for the .rc files
 #   ${CMAKE_BINARY_DIR}/VERSION                    the version as text, for the package
+#   ${CMAKE_BINARY_DIR}/package/VidlynSdkConfigVersion.cmake   find_package's version check
 set(_header ${CMAKE_SOURCE_DIR}/include/VidlynSdk.h)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_header})
 file(STRINGS ${_header} _line REGEX "^#define VIDLYN_DLL_VERSION 0x[0-9A-Fa-f]+$")
@@ -32,6 +33,10 @@ file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/VidlynVersion.h CONTENT
 #define VIDLYN_VERSION_TEXT \"${VIDLYN_VERSION}\"
 ")
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/VERSION CONTENT "${VIDLYN_VERSION}\n")
+# Same major version, and a 64-bit consumer (the check of CMAKE_SIZEOF_VOID_P).
+include(CMakePackageConfigHelpers)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VidlynSdkConfigVersion.cmake
+                                 VERSION ${VIDLYN_VERSION} COMPATIBILITY SameMajorVersion)
 unset(_header)
 unset(_line)
 unset(_fields)

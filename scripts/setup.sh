@@ -18,6 +18,9 @@ packages=(
     xvfb xauth fonts-ipafont-gothic
     # the Japanese locale of the Japanese-language tests
     locales
+    # the package (scripts/package.sh): MSVC import library, MSI, zip; lld-link and
+    # unzip for its tests
+    llvm-14 lld-14 wixl msitools zip unzip
 )
 
 # One dpkg-query for all: packages it does not know are missing as well.
