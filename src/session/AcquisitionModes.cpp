@@ -30,6 +30,7 @@ DWORD WINAPI AcquisitionThread(LPVOID param) {
 }  // namespace
 
 int CVidlyn::StartPreview() {
+    ModeLock::Held mode(m_modeLock);
     if (m_device == nullptr) {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;
@@ -77,6 +78,7 @@ int CVidlyn::StartPreview() {
 }
 
 int CVidlyn::StopAcquisition() {
+    ModeLock::Held mode(m_modeLock);
     if (m_device == nullptr) {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;
@@ -108,6 +110,7 @@ int CVidlyn::StopAcquisition() {
 }
 
 int CVidlyn::PreviewInWindow(HWND callbackWnd, void* buffer, int bufferSize, int rowOrder) {
+    ModeLock::Held mode(m_modeLock);
     const int state = m_state.load();
     if (state == 1 || state == 2) {
         return 0;
@@ -154,6 +157,7 @@ int CVidlyn::OpenPreviewWindow() {
 }
 
 int CVidlyn::Capture() {
+    ModeLock::Held mode(m_modeLock);
     if (m_device == nullptr) {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;
@@ -194,6 +198,7 @@ void CVidlyn::ForgetCallback() {
 }
 
 void CVidlyn::CloseAcquisition() {
+    ModeLock::Held mode(m_modeLock);
     DestroyPreviewWindow(m_previewSurface);
     m_runFlag.store(0);
     if (m_device) {

@@ -60,6 +60,7 @@ int CVidlyn::SetColorMode(int bits) {
     // The frame buffers are sized for the colour mode when acquisition starts;
     // switching while a stream runs or a capture is armed would hand the
     // conversion a buffer of the wrong format, so it waits until idle.
+    ModeLock::Held mode(m_modeLock);
     if (m_state.load() != 0) {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;

@@ -13,6 +13,7 @@
 #include "output/AviWriter.h"
 #include "output/PreviewWindow.h"
 #include "session/FrameGuard.h"
+#include "session/ModeLock.h"
 #include "settings/SettingsRecords.h"
 
 class CAnalogGainDlg;
@@ -296,4 +297,6 @@ public:
     HANDLE m_stopEvent = nullptr;
     // The preview window and its drawing context as the painting thread sees them.
     PreviewSurface m_previewSurface{&m_previewWnd, &m_previewDC};
+    // Held by every change of the acquisition mode and by snapshots (ModeLock.h).
+    ModeLock m_modeLock;
 };

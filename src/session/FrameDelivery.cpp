@@ -21,6 +21,7 @@ int CVidlyn::CopyOut(const DibBuffer* picture, int rowOrder, void* buffer, int s
 }
 
 int CVidlyn::SnapShot(void* buffer, int bufferSize, int rowOrder) {
+    ModeLock::Held mode(m_modeLock);
     if (m_device == nullptr || m_state.load() == 1) {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;

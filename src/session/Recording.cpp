@@ -57,6 +57,7 @@ ConvertKernel FrameKernel(uint16_t bitCount) {
 }  // namespace
 
 int CVidlyn::Record(const char* fileName, int duration, int withWindow) {
+    ModeLock::Held mode(m_modeLock);
     if (fileName == nullptr || *fileName == '\0' || duration < 0) {
         pushError(VIDLYN_ERR_INVALID_ARGUMENT);
         return 0;

@@ -1,27 +1,20 @@
 // Joining the session's worker threads (acquisition and record).
 #include "session/WorkerJoin.h"
 
-namespace {
-
-// Waits for a worker's done event. Meanwhile messages that a worker sends to
-// a window of this thread (a dialog showing a value measured on the frame
-// path) are delivered, so that such a worker can reach its end.
-void AwaitWorker(HANDLE done) {
+DWORD WaitDeliveringSent(HANDLE object) {
     for (;;) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD woke = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_SENDMESSAGE);
         if (woke != WAIT_OBJECT_0 + 1) {
-            return;
+            return woke;
         }
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 
-}  // namespace
-
 void JoinWorker(HANDLE& thread, DWORD& threadId, HANDLE& doneEvent) {
     if (thread && doneEvent) {
-        AwaitWorker(doneEvent);
+        WaitDeliveringSent(doneEvent);
     }
     if (doneEvent) {
         CloseHandle(doneEvent);
