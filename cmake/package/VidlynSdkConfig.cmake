@@ -20,7 +20,8 @@ get_filename_component(_vidlyn_root "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUT
 
 if(NOT TARGET Vidlyn::Sdk)
   add_library(Vidlyn::Sdk SHARED IMPORTED)
-  if(MSVC)
+  # MSVC's linker or lld-link: cl, clang-cl, or clang targeting the MSVC ABI.
+  if(MSVC OR CMAKE_C_SIMULATE_ID STREQUAL "MSVC" OR CMAKE_CXX_SIMULATE_ID STREQUAL "MSVC")
     set(_vidlyn_implib "${_vidlyn_root}/lib/VidlynSdk_USB3_QM7720E.lib")
   else()
     set(_vidlyn_implib "${_vidlyn_root}/lib/libVidlynSdk_USB3_QM7720E.dll.a")

@@ -65,7 +65,20 @@ wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "no uninstall entry $uni
 sections=$(x86_64-w64-mingw32-objdump -h "$installed/bin/VidlynSdk_USB3_QM7720E.dll" | awk '$1 ~ /^[0-9]+$/ { print $2 }')
 grep -q '^\.debug_' <<<"$sections" && fail "the installed DLL has debug sections"
 grep -qx '\.gnu_debuglink' <<<"$sections" || fail "the installed DLL has no debug link"
-[ -s "$dist/$name-debug/VidlynSdk_USB3_QM7720E.dll.debug" ] || fail "the DLL's debug information is not beside the package"
+# A crash address in the shipped DLL resolves to its function and source line once the
+# debug information lies beside it (the debug link's checksum matches), and not without.
+mkdir -p "$work/debuglink"
+cp "$installed/bin/VidlynSdk_USB3_QM7720E.dll" "$work/debuglink/"
+exports=$(x86_64-w64-mingw32-objdump -p "$work/debuglink/VidlynSdk_USB3_QM7720E.dll")
+index=$(sed -n 's/^[[:space:]]*\[ *\([0-9]*\)\] Vidlyn_GetDllVersion$/\1/p' <<<"$exports")
+rva=$(sed -n "s/^[[:space:]]*\[ *$index\] +base\[ *[0-9]*\] \([0-9a-f]*\) Export RVA$/\1/p" <<<"$exports")
+base=$(awk '/^ImageBase/ { print $2 }' <<<"$exports")
+address=$(printf '0x%x' $((0x$base + 0x$rva)))
+resolve() { x86_64-w64-mingw32-addr2line -f -e "$work/debuglink/VidlynSdk_USB3_QM7720E.dll" "$address" | tr '\n' ' '; }
+[[ "$(resolve)" == "?? "* ]] || fail "the shipped DLL resolves $address without its debug information: $(resolve)"
+cp "$dist/$name-debug/VidlynSdk_USB3_QM7720E.dll.debug" "$work/debuglink/"
+[[ "$(resolve)" =~ ^Vidlyn_GetDllVersion\ .*\.cpp:[0-9]+ ]] ||
+    fail "Vidlyn_GetDllVersion ($address) does not resolve through the debug link: $(resolve)"
 VIDLYN_PACKAGE_DIR="Z:$installed" wine "$version_test" || fail "the installed files' version resources"
 
 # The notices: each library's name and words of its license text.
