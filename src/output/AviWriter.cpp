@@ -49,13 +49,27 @@ int AviWriter::Finalize() {
     const uint32_t indexBytes = static_cast<uint32_t>(m_index.size());
     uint8_t chunk[avi::kChunkHeaderSize];
     avi::BuildChunkHeader(chunk, "idx1", indexBytes);
-    bool ok = m_file.Seek(uint64_t{8} + m_riffSize) && m_file.Write(chunk, sizeof(chunk)) &&
-              m_file.Write(m_index.data(), m_index.size());
-    m_riffSize += avi::kChunkHeaderSize + indexBytes;
+    const bool indexed = m_file.Seek(uint64_t{8} + m_riffSize) && m_file.Write(chunk, sizeof(chunk)) &&
+                         m_file.Write(m_index.data(), m_index.size());
+    if (indexed) {
+        m_riffSize += avi::kChunkHeaderSize + indexBytes;
+    } else {
+        // No room for the index (a full disk): the file ends after its last
+        // frame, and its header no longer promises an index. Players find the
+        // frames by walking the movi list.
+        uint8_t* flags = m_header + avi::kFlagsOffset;
+        pixel::Put32(flags, avi::kCaptureFileFlag);
+        if (m_file.Seek(uint64_t{8} + m_riffSize)) m_file.Truncate();
+        if (m_file.Seek(avi::kFlagsOffset)) m_file.Write(flags, 4);
+    }
+    // The header fields overwrite bytes that are there already: they are
+    // written whatever became of the index, so that the frames stay readable.
+    bool ok = indexed;
     for (const avi::Patch& patch : avi::FinalPatches(m_riffSize, m_moviSize, frameCount, rate)) {
         uint8_t* value = m_header + patch.offset;  // the header block stays as the file has it
         pixel::Put32(value, patch.value);
-        ok = ok && m_file.Seek(patch.offset) && m_file.Write(value, 4);
+        const bool patched = m_file.Seek(patch.offset) && m_file.Write(value, 4);
+        ok = patched && ok;
     }
     ok = m_file.Close() && ok;
     return ok ? 1 : 0;

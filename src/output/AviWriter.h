@@ -31,8 +31,10 @@ public:
     // failed write the file is cut back to the frames before it.
     AddResult AddFrame(const uint8_t* pixels);
     // Writes the index and patches the header with the frame count and
-    // `rate` (hundredths of a frame per second), then closes the file. 1, or
-    // 0 when nothing is open or a write failed.
+    // `rate` (hundredths of a frame per second), then closes the file. The
+    // header is patched also when the index cannot be written (a full disk):
+    // the file then ends after its last frame and no longer claims an index.
+    // 1, or 0 when nothing is open or a write failed.
     int Finalize();
     // Closes an open file without finalizing, empties the index and clears
     // the header and the size counters.

@@ -33,9 +33,9 @@ void BuildHeader(uint8_t* out, int32_t width, int32_t height, uint32_t frameByte
     Put32(out + 28, 56);
     Put32(out + 32, 1000000 / fps);  // microseconds per frame, patched
     Put32(out + 36, chunk * chunk);  // maximum bytes per second, as stored files have it (wraps)
-    Put32(out + 44, 0x10010);        // AVIF_HASINDEX | AVIF_WASCAPTUREFILE
-    Put32(out + 56, 1);              // streams
-    Put32(out + 60, chunk);          // suggested buffer size
+    Put32(out + kFlagsOffset, kHasIndexFlag | kCaptureFileFlag);
+    Put32(out + 56, 1);      // streams
+    Put32(out + 60, chunk);  // suggested buffer size
     Put32(out + 64, static_cast<uint32_t>(width));
     Put32(out + 68, static_cast<uint32_t>(height));
 

@@ -137,7 +137,9 @@ void CVidlyn::FinishRecording(uint32_t lastArrival) {
     const uint32_t frames = m_avi.frameCount;
     // The rate over the frames that arrived: first to last arrival.
     m_avi.rate = frames >= 2 ? avi::MeasuredRate(frames, lastArrival - m_recStartTime) : kProvisionalRate;
-    m_avi.Finalize();
+    // A file left without its index or header (a full disk) is reported as a
+    // failed frame write is.
+    if (!m_avi.Finalize()) pushError(VIDLYN_ERR_SETTINGS);
     m_avi.rate = 0;
     m_avi.frameCount = 0;
     m_recStartTime = 0;

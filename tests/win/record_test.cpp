@@ -6,6 +6,8 @@
 // images saved while streaming are whole frames of the camera, never torn.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "FileReaders.h"
 #include "StreamingCamera.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
@@ -137,6 +139,36 @@ TEST_F(Recording, TheSizeLimitEndsTheRecordingAsIfItsTimeWereUp) {
     EXPECT_EQ(ExpectFinalized(f), 3u);
     EXPECT_EQ(f.bytes.size(), s->m_avi.sizeLimit + 8);
     EXPECT_EQ(Codes(), std::vector<int>{});
+}
+
+// Run by the record_full_disk_test entry in a process whose files cannot
+// grow past VIDLYN_TEST_FILE_LIMIT bytes, as on a disk that has filled up:
+// the frames fit, the index at the end does not.
+TEST_F(Recording, AFullDiskAtTheEndLeavesReadableFramesAndCodeTwelve) {
+    const char* limitText = std::getenv("VIDLYN_TEST_FILE_LIMIT");
+    if (limitText == nullptr) GTEST_SKIP() << "needs a file size limit (ctest -R record_full_disk_test)";
+    const uint64_t limit = std::strtoull(limitText, nullptr, 10);
+    const uint64_t frames = (limit - 232) / (8 + kS);
+    ASSERT_GE(frames, 2u);
+    ASSERT_GT(232 + frames * (8 + kS) + 8 + 16 * frames, limit) << "the index would fit";
+    // The recording ends by itself after these frames, its index due.
+    s->m_avi.sizeLimit = 224 + frames * (8 + kS) + 8 + 16 * frames;
+    ASSERT_EQ(Vidlyn_Record(h, path.c_str(), 600000, 0), 1);
+    ASSERT_TRUE(Ended(s));
+    EXPECT_EQ(Codes(), std::vector<int>{VIDLYN_ERR_SETTINGS});
+
+    // No index, and the header says so; every field that was there is patched.
+    const AviFile f = ReadAvi(path);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_FALSE(f.hasIndex);
+    EXPECT_EQ(f.bytes.size(), 232 + frames * (8 + kS));
+    EXPECT_EQ(f.frames.size(), frames);
+    EXPECT_EQ(f.moviSize, 4 + frames * (8 + kS));
+    EXPECT_EQ(f.Field(44), 0x10000u);  // was-capture-file only
+    EXPECT_EQ(f.Field(48), frames);
+    EXPECT_EQ(f.Field(140), frames);
+    EXPECT_GT(f.Field(32), 0u);
+    EXPECT_NEAR(double(f.Field(128)), 10.0 * f.Field(32), 10.0);
 }
 
 TEST_F(Recording, ASecondRecordingIsRefusedWithoutDisturbingTheFirst) {
