@@ -321,3 +321,33 @@ TEST(CameraModelTest, StalledLinkSendsNoFrameUntilItRecovers) {
     ReadFrame(cam);
     EXPECT_NE(1, Status(cam)[256]);
 }
+
+TEST(CameraModelTest, RemovalPartWayIntoAFrameAndReplugAsAnotherProduct) {
+    CameraSettings settings;
+    settings.subsampleDivisor = 8;
+    CameraModel cam(settings);
+    SensorWrite(cam, 0x3002, 1);
+    Command(cam, 0x10, 0, 0, 0);
+    cam.RemoveAfterFrames(1, 1000);
+    ReadFrame(cam);
+    EXPECT_FALSE(cam.Removed());
+    std::vector<uint8_t> part(1024);
+    EXPECT_TRUE(cam.ReadAt(kImage, part.data(), 512));
+    EXPECT_FALSE(cam.ReadAt(kImage + 512, part.data(), 1024)) << "the read past byte 1000 of frame 2";
+    EXPECT_TRUE(cam.Removed());
+    EXPECT_EQ(1u, cam.FramesDelivered());
+
+    CameraModel other(settings);
+    SensorWrite(other, 0x3002, 1);
+    Command(other, 0x10, 0, 0, 0);
+    other.ReplugAfterFrames(1, std::chrono::milliseconds(30), 0x06E1);
+    ReadFrame(other);
+    uint8_t s[512];
+    EXPECT_FALSE(other.ReadAt(kStatus, s, 512)) << "gone";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::vector<uint8_t> back = Status(other);
+    EXPECT_EQ(0xE1, back[26]);
+    EXPECT_EQ(0x06, back[27]);
+    EXPECT_FALSE(other.Started()) << "a replugged camera waits for its start command";
+    EXPECT_NE(1, back[256]);
+}

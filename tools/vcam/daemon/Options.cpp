@@ -24,17 +24,20 @@ const char kUsage[] =
     "  --scene NAME          bars (moving colour bars with a frame counter, default),\n"
     "                        gradient (with the counter), flat (one level)\n"
     "  --level N             level of the flat scene at the reference exposure, 0..255 (default 128)\n"
-    "  --remove-after N      every camera is unplugged after sending N frames\n"
-    "  --stall-after N[:MS]  the link stalls after N frames, for MS milliseconds (default: for good)\n"
+    "  --remove-after N[:B]  every camera is unplugged after sending N frames (and B bytes of the next)\n"
+    "  --stall-after N[:MS]  the link stalls after N frames, for MS milliseconds (default: for good);\n"
+    "                        0: the camera never gets a frame ready\n"
+    "  --replug-after N[:ID] every camera is unplugged after N frames and is back 500 ms later,\n"
+    "                        not started, reporting product id ID (default its own, 0x06e0)\n"
     "  --wine PATH           the wine loader for registry edits (default: found on the system)\n";
 
 namespace {
 
-bool ToLong(const std::string& text, long lo, long hi, long& out) {
+bool ToLong(const std::string& text, long lo, long hi, long& out, int base = 10) {
     if (text.empty()) return false;
     errno = 0;
     char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
+    const long v = std::strtol(text.c_str(), &end, base);
     if (errno || *end || v < lo || v > hi) return false;
     out = v;
     return true;
@@ -99,8 +102,21 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             ok = ToLong(value, 0, 255, n);
             o.flatLevel = static_cast<int>(n);
         } else if (name == "--remove-after") {
-            ok = ToLong(value, 0, 2000000000, n);
+            const size_t colon = value.find(':');
+            ok = ToLong(value.substr(0, colon), 0, 2000000000, n);
             o.removeAfter = static_cast<uint32_t>(n);
+            if (ok && colon != std::string::npos) {
+                ok = ToLong(value.substr(colon + 1), 1, 15980544, n);
+                o.removeBytes = static_cast<uint32_t>(n);
+            }
+        } else if (name == "--replug-after") {
+            const size_t colon = value.find(':');
+            ok = ToLong(value.substr(0, colon), 0, 2000000000, n);
+            o.replugAfter = static_cast<uint32_t>(n);
+            if (ok && colon != std::string::npos) {
+                ok = ToLong(value.substr(colon + 1), 0, 0xFFFF, n, 0);
+                o.replugProduct = static_cast<uint16_t>(n);
+            }
         } else if (name == "--stall-after") {
             const size_t colon = value.find(':');
             ok = ToLong(value.substr(0, colon), 0, 2000000000, n);

@@ -19,6 +19,9 @@ struct Options {
     Scene scene = Scene::Bars;
     int flatLevel = 128;
     std::optional<uint32_t> removeAfter;
+    uint32_t removeBytes = 0;
+    std::optional<uint32_t> replugAfter;
+    uint16_t replugProduct = 0x06E0;
     std::optional<uint32_t> stallAfter;
     std::chrono::milliseconds stallFor{0};
 };

@@ -67,7 +67,9 @@ int main(int argc, char** argv) {
         settings.flatLevel = static_cast<uint8_t>(options.flatLevel);
         settings.registerWriteHistory = 10000;
         auto model = std::make_unique<CameraModel>(settings);
-        if (options.removeAfter) model->RemoveAfterFrames(*options.removeAfter);
+        if (options.removeAfter) model->RemoveAfterFrames(*options.removeAfter, options.removeBytes);
+        if (options.replugAfter)
+            model->ReplugAfterFrames(*options.replugAfter, std::chrono::milliseconds(500), options.replugProduct);
         if (options.stallAfter) model->StallAfterFrames(*options.stallAfter, options.stallFor);
         ServedCamera camera;
         camera.drive = drive;

@@ -38,7 +38,19 @@ uint64_t CameraModel::DiskSize() { return kImageOffset + camera::RawFrameBytes(0
 
 // --- faults and log ---
 
+void CameraModel::ReplugLocked() {
+    if (!m_replugAt || Clock::now() < *m_replugAt) return;
+    // Back on the port as a camera that has just been powered: nothing latched, not started.
+    m_replugAt.reset();
+    m_removed = false;
+    m_settings.productId = m_replugProduct;
+    m_started = false;
+    m_latched = false;
+    m_ready = false;
+}
+
 bool CameraModel::FaultHit(DiskOp op, uint64_t offset) {
+    ReplugLocked();
     if (m_removed) return true;
     for (FaultRule& rule : m_faults) {
         if (rule.op != op || (rule.offset && *rule.offset != offset)) continue;
@@ -104,10 +116,18 @@ void CameraModel::Remove() {
     m_removed = true;
 }
 
-void CameraModel::RemoveAfterFrames(uint32_t frames) {
+void CameraModel::RemoveAfterFrames(uint32_t frames, uint32_t bytes) {
     std::lock_guard<std::mutex> guard(m_lock);
     m_removeAfter = m_delivered + frames;
-    if (frames == 0) m_removed = true;
+    m_removeBytes = bytes;
+    if (frames == 0 && bytes == 0) m_removed = true;
+}
+
+void CameraModel::ReplugAfterFrames(uint32_t frames, std::chrono::milliseconds gone, uint16_t productId) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_replugAfter = m_delivered + frames;
+    m_replugGone = gone;
+    m_replugProduct = productId;
 }
 
 bool CameraModel::Removed() const {
@@ -218,6 +238,7 @@ void CameraModel::LatchFrame() {
     RenderRawLocked(m_frameNumber, m_raw.data());
     std::memset(m_raw.data() + size, 0, full - size);
     m_latched = true;
+    m_latchedRead = 0;
 }
 
 bool CameraModel::ReadAt(uint64_t offset, void* buffer, uint32_t length) {
@@ -241,14 +262,27 @@ bool CameraModel::ReadAt(uint64_t offset, void* buffer, uint32_t length) {
         // The ready frame is latched by the first read of the image area and
         // released when the host has read its last byte.
         if (!m_latched) LatchFrame();
+        const uint64_t into = m_latchedRead + length;
+        if (m_removeAfter && m_removeBytes && m_delivered >= *m_removeAfter && into > m_removeBytes) {
+            m_removed = true;  // pulled part-way through this frame
+            Record(DiskOp::Read, offset, length, nullptr, false);
+            return false;
+        }
+        m_latchedRead = static_cast<uint32_t>(std::min<uint64_t>(into, UINT32_MAX));
         const uint32_t frameSize = RawFrameSize();
         const uint64_t from = std::max(offset, kImageOffset);
         const uint64_t to = std::min<uint64_t>(offset + length, kImageOffset + rawSize);
         std::memcpy(out + (from - offset), m_raw.data() + (from - kImageOffset), to - from);
         if (offset + length >= kImageOffset + frameSize) {
             m_latched = false;
+            m_latchedRead = 0;
             ++m_delivered;
-            if (m_removeAfter && m_delivered >= *m_removeAfter) m_removed = true;
+            if (m_removeAfter && !m_removeBytes && m_delivered >= *m_removeAfter) m_removed = true;
+            if (m_replugAfter && m_delivered >= *m_replugAfter) {
+                m_removed = true;
+                m_replugAt = Clock::now() + m_replugGone;
+                m_replugAfter.reset();
+            }
             if (m_stallAfter && m_delivered >= *m_stallAfter) {
                 m_stallUntil = Clock::now() + m_stallFor;
                 m_stallAfter.reset();

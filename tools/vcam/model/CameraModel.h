@@ -112,12 +112,19 @@ public:
     void ClearFaults();
     void SetNeverReady(bool neverReady);
     void Remove();  // the camera is unplugged: every transaction fails from now on
-    void RemoveAfterFrames(uint32_t frames);
+    // Unplugged once `frames` frames have been delivered and `bytes` bytes of the
+    // next frame's image read (0: right after the last byte of frame `frames`);
+    // the read that reaches past those bytes fails.
+    void RemoveAfterFrames(uint32_t frames, uint32_t bytes = 0);
     bool Removed() const;
     // The link stalls once `frames` frames have been delivered: no frame becomes
     // ready for `duration` (zero: for good), while status reads still answer.
     void StallAfterFrames(uint32_t frames, std::chrono::milliseconds duration);
     bool Stalled() const;
+    // The camera is unplugged once `frames` frames have been delivered and comes
+    // back `gone` later as a freshly powered camera (not started) reporting
+    // `productId`: another device on the same port when that is not its own.
+    void ReplugAfterFrames(uint32_t frames, std::chrono::milliseconds gone, uint16_t productId);
 
     // --- transaction log (the most recent entries; totals never wrap) ---
     std::vector<Transaction> Log() const;
@@ -129,6 +136,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool FaultHit(DiskOp op, uint64_t offset);
+    // Carries out a replug that is due.
+    void ReplugLocked();
     void Record(DiskOp op, uint64_t offset, uint32_t length, const void* data, bool ok);
     void FillStatus(uint8_t* sector);
     void Command(const uint8_t* sector);
@@ -149,6 +158,12 @@ private:
     bool m_neverReady = false;
     bool m_removed = false;
     std::optional<uint32_t> m_removeAfter;
+    uint32_t m_removeBytes = 0;
+    uint32_t m_latchedRead = 0;  // bytes of the latched frame read so far
+    std::optional<uint32_t> m_replugAfter;
+    std::chrono::milliseconds m_replugGone{0};
+    uint16_t m_replugProduct = 0;
+    std::optional<Clock::time_point> m_replugAt;  // set when the camera is pulled
     std::optional<uint32_t> m_stallAfter;
     std::chrono::milliseconds m_stallFor{0};
     std::optional<Clock::time_point> m_stallUntil;  // set when the stall begins
