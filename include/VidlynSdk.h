@@ -96,12 +96,28 @@ extern "C" {
 #define VIDLYN_ERR_MEMORY 5           /* out of memory, frame buffer missing or caller's buffer too small */
 #define VIDLYN_ERR_STREAM_COMMAND 6   /* the camera refused to start or stop streaming, or a register write */
 #define VIDLYN_ERR_CAPTURE_AREA 7     /* capture area (width, height, start, subsampling) is invalid */
-#define VIDLYN_ERR_TRANSFER 8         /* a frame could not be transferred from the camera */
+#define VIDLYN_ERR_TRANSFER 8         /* a frame could not be transferred, or the camera stalled */
 #define VIDLYN_ERR_INVALID_ARGUMENT 9 /* an argument is out of range or a pointer is null */
 /* code 10 is never reported */
 #define VIDLYN_ERR_NOT_SUPPORTED 11    /* the function is not supported by this camera */
 #define VIDLYN_ERR_SETTINGS 12         /* stored settings missing (also on first start) or file name failure */
 #define VIDLYN_ERR_TRANSFER_STOPPED 13 /* the camera's frame transfer failed; streaming has stopped */
+
+/* Camera faults while streaming. The application always hears of them:
+ *   Stall: the camera answers but has had no frame ready for 2 s (a working
+ *     camera waits at most 0.58 s: the longest exposure, 289 ms, plus one
+ *     frame at full size, 289 ms). Reported with 8 once per stall, about 2 s
+ *     after the last frame; streaming goes on, and frames are delivered again
+ *     as soon as the camera sends them.
+ *   Lost camera: it has not answered for 2 s (unplugged, or another device
+ *     answers in its place). Reported with 13 about 2 s after its last answer;
+ *     streaming has ended. The next Vidlyn_StartPreview (or Vidlyn_Preview
+ *     after Vidlyn_Close) starts a new stream, and fails with 2 while the
+ *     camera still does not answer.
+ * Both codes also go to the window of Vidlyn_CallBackPreview. Every stop
+ * returns within one frame transfer and one conversion (well under a second
+ * on a USB 3.0 link, whatever the camera does), and files written before the
+ * fault stay whole: a recording it ends is completed with its index. */
 
 /* ---- Still image formats (Vidlyn_SaveImage, Vidlyn_SaveImageW) ----------- */
 
@@ -216,10 +232,13 @@ VIDLYN_API int Vidlyn_GetLastError(int handle);
 
 /* Starts streaming without a window: frames are converted continuously and
  * are available to Vidlyn_GetImage. Returns 1 when streaming (also when it
- * already was: nothing is restarted), 0 on failure. Reports:
+ * already was: nothing is restarted, unless the camera was lost, code 13),
+ * 0 on failure. Reports:
  *   1   no device; capture is armed (Vidlyn_Capture: stop first); or the
  *       preparation failed, after its own code:
  *       2 camera not found, 7 capture area invalid, 5 no memory for buffers
+ *   2   the camera does not answer: unplugged, another device in its
+ *       place, or listed but its disk could not be opened
  *   3   the acquisition thread could not be created
  *   6   the camera refused to start streaming */
 VIDLYN_API int Vidlyn_StartPreview(int handle);
@@ -246,8 +265,9 @@ VIDLYN_API int Vidlyn_Preview(int handle);
  *                address of the session's VIDLYN_FRAME_NOTICE (valid until
  *                the next frame), lParam 0. When the frame path fails it
  *                receives wParam 0 and lParam 5 (buffer too small), 8 (a
- *                frame could not be taken; streaming goes on) or 13 (the
- *                transfer failed; streaming has ended). May be NULL.
+ *                frame could not be taken, or the camera stalled; streaming
+ *                goes on) or 13 (the camera was lost; streaming has ended).
+ *                May be NULL.
  *   buffer       the application's memory that each frame is copied into
  *                before the message; NULL (or bufferSize 0) copies nothing.
  *   bufferSize   its size in bytes; it must hold height x stride bytes of

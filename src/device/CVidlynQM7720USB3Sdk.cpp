@@ -49,13 +49,14 @@ int CVidlynQM7720USB3Sdk::StartStream() {
     ReplaceStaging();
     if (!m_staging) return kStartNoResources;
     const int result = CVidlynUSB3Lib::StartStream();
+    if (result != 0) return result;
     // The camera gets its gain and exposure again with every stream start; a value
     // that was never set is not sent (there is nothing to restore).
     Sleep(100);
     if (const int32_t gain = m_globalGainCache.load(); gain != -1) SetGlobalGain(gain & 0xFFFF);
     Sleep(100);
     if (const int32_t exposure = m_exposureCache.load(); exposure != -1) SetExposure(exposure);
-    return result;
+    return 0;
 }
 
 int CVidlynQM7720USB3Sdk::StopStream() {

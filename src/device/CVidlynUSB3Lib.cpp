@@ -135,10 +135,7 @@ int CVidlynUSB3Lib::OpenDevice() {
         HANDLE disk = RawDisk().Open(drive);
         if (disk == INVALID_HANDLE_VALUE) continue;
         m_disk = disk;
-        uint8_t status[kSectorSize] = {};
-        const bool camera =
-            SeekRead(kStatusOffset, status, kSectorSize) && std::memcmp(status, kIdentity, kIdentityLength) == 0 &&
-            status[kProductIdLow] == (m_productId & 0xFF) && status[kProductIdHigh] == (m_productId >> 8);
+        const bool camera = CameraAnswers();
         if (camera && matches == m_deviceIndex) return 1;
         if (camera) ++matches;
         RawDisk().Close(m_disk);

@@ -32,6 +32,9 @@ public:
     static constexpr int kStartCommandFailed = 20;
     // Start result when the frame slots or the thread could not be set up.
     static constexpr int kStartNoResources = 5;
+    // Start result when the camera does not answer: its disk is not open, refuses
+    // the status read, or carries another device's identity.
+    static constexpr int kStartNoCamera = 21;
     // Copy result (CopyLatestFrame, FinishCapture) when no whole frame could be handed out.
     static constexpr int kCopyFailed = 1;
 
@@ -109,10 +112,18 @@ protected:
 
 public:
     // --- non-virtual helpers ---
-    // Even a retrying camera is given up once its disk has refused every call for
-    // this long: it was unplugged, and the application must hear of it. A camera
-    // that merely has no frame ready answers its status reads and is never given up.
+    // A camera is given up (transfer state 5) once it has not answered for this
+    // long: every call refused (unplugged), or a status sector without its
+    // identity (another device on the port after a reconnect).
     static constexpr uint32_t kUnpluggedAfterMs = 2000;
+    // A camera that answers but has had no frame ready for this long is stalled.
+    // The longest wait a working camera makes is the longest exposure (value 1:
+    // 289 ms) plus one frame time at the slowest readout (full size, 3335 row
+    // times of 86.7 us: 289 ms), 0.58 s; the bound is well above that.
+    static constexpr uint32_t kStalledAfterMs = 2000;
+    // Stalls since the transfer started: one count per stall however long it
+    // lasts; the stream goes on, and a frame ends the stall.
+    int32_t GetStallCount() const { return m_stallCount.load(); }
     // Bytes that CopyLatestFrame and FinishCapture write: (width / d) x (height / d),
     // without the rounding to whole sectors of GetRawFrameSize. While a transfer is
     // set up, the size it was started with.
@@ -178,6 +189,16 @@ protected:
     void CountFrameForFps(uint32_t& frames, uint32_t& windowStart);
     // Signals a waiting WaitFrameBoundary at the end of a thread pass.
     void SignalFrameBoundary();
+    // Whether a status sector is this camera's: identity and product id.
+    bool IsOwnStatus(const uint8_t* status) const;
+    // One status read that comes back with this camera's identity.
+    bool CameraAnswers();
+    // The transfer thread's watch over the camera: when it last answered and
+    // last delivered a frame (a start and a pause count as a frame), and whether
+    // the current stall has been counted.
+    void RestartWatch();
+    void NoteAnswer(bool ready);
+    bool Unanswered() const;
 
     // Raw frame size and copy size of the transfer whose slots are allocated: a
     // format change while a transfer is set up never resizes what the thread writes.
@@ -214,10 +235,13 @@ public:
     std::atomic<HANDLE> m_frameEvent{nullptr};
 
 protected:
-    SRWLOCK m_ioLock = SRWLOCK_INIT;         // one seek-and-transfer pair at a time
-    std::atomic<int32_t> m_lastIoFailed{0};  // the newest seek-and-transfer pair failed
-    CRITICAL_SECTION m_registerLock;         // one register transaction at a time (RegisterGuard)
-    int32_t m_activeSubSample = 0;           // subsample code the slots were sized for
+    SRWLOCK m_ioLock = SRWLOCK_INIT;  // one seek-and-transfer pair at a time
+    uint32_t m_lastAnswerTick = 0;    // transfer thread only (RestartWatch, NoteAnswer)
+    uint32_t m_lastFrameTick = 0;
+    bool m_stallCounted = false;
+    std::atomic<int32_t> m_stallCount{0};
+    CRITICAL_SECTION m_registerLock;  // one register transaction at a time (RegisterGuard)
+    int32_t m_activeSubSample = 0;    // subsample code the slots were sized for
     // Transfer-thread passes that are signalling m_frameEvent right now: the
     // waiter closes its event only when none can still be holding the handle.
     std::atomic<int32_t> m_signalling{0};

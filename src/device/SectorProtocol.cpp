@@ -25,9 +25,7 @@ private:
 bool CVidlynUSB3Lib::SeekRead(uint32_t offset, void* buffer, uint32_t length) {
     IoGuard guard(m_ioLock);
     IRawDisk& disk = RawDisk();
-    const bool ok = disk.Seek(m_disk, offset) && disk.Read(m_disk, buffer, length);
-    m_lastIoFailed.store(ok ? 0 : 1);
-    return ok;
+    return disk.Seek(m_disk, offset) && disk.Read(m_disk, buffer, length);
 }
 
 bool CVidlynUSB3Lib::SeekWrite(uint32_t offset, const void* buffer, uint32_t length) {
@@ -53,11 +51,24 @@ int CVidlynUSB3Lib::ReadFrameData(void* buffer, uint32_t size) {
         // A transfer being stopped (StopStream, or FinishCapture after its time-out)
         // gives up between two polls instead of finishing a poll nobody waits for.
         if (m_transferState.load() == kTransferStopRequested) return 0;
-        if (!SeekRead(kStatusOffset, status, kSectorSize)) return 0;
+        // A status sector of another device is no answer: whatever it says is ready
+        // is not this camera's frame.
+        if (!SeekRead(kStatusOffset, status, kSectorSize) || !IsOwnStatus(status)) return 0;
         ready = status[kReadyFlag] == 1;
+        NoteAnswer(ready);
     }
     if (!ready) return 0;
     return SeekRead(kImageOffset, buffer, size) ? 1 : 0;
+}
+
+bool CVidlynUSB3Lib::IsOwnStatus(const uint8_t* status) const {
+    return std::memcmp(status, kIdentity, kIdentityLength) == 0 && status[kProductIdLow] == (m_productId & 0xFF) &&
+           status[kProductIdHigh] == (m_productId >> 8);
+}
+
+bool CVidlynUSB3Lib::CameraAnswers() {
+    uint8_t status[kSectorSize] = {};
+    return IsOpen() && SeekRead(kStatusOffset, status, kSectorSize) && IsOwnStatus(status);
 }
 
 int CVidlynUSB3Lib::WriteRegisterByte(uint16_t address, uint8_t value) {

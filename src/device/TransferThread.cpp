@@ -54,6 +54,7 @@ void CVidlynUSB3Lib::JoinTransferThread() {
     m_thread = nullptr;
     m_threadId = 0;
     m_doneEvent = nullptr;
+    m_stallCount = 0;
 }
 
 int CVidlynUSB3Lib::StartTransfer(int32_t state) {
@@ -73,7 +74,11 @@ int CVidlynUSB3Lib::StartTransfer(int32_t state) {
     }
     m_frameCounter = 0;
     m_lastDelivered = 0;
-    if (IsOpen() && !SendStartCommand()) return kStartCommandFailed;
+    m_stallCount = 0;
+    // A camera that cannot be read is not started: the application hears it from
+    // the start instead of from a transfer that could never deliver a frame.
+    if (!CameraAnswers()) return kStartNoCamera;
+    if (!SendStartCommand()) return kStartCommandFailed;
     m_transferState = state;
     m_doneEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (m_doneEvent) m_thread = CreateThread(nullptr, 0, ThreadEntry, this, 0, &m_threadId);
@@ -233,22 +238,27 @@ int CVidlynUSB3Lib::ReadFrameIntoSlot(uint8_t* slot) { return ReadFrameData(slot
 
 bool CVidlynUSB3Lib::RetriesFailedReads() const { return false; }
 
+void CVidlynUSB3Lib::RestartWatch() {
+    m_lastAnswerTick = m_lastFrameTick = timeGetTime();
+    m_stallCounted = false;
+}
+
+void CVidlynUSB3Lib::NoteAnswer(bool ready) {
+    const uint32_t now = timeGetTime();
+    m_lastAnswerTick = now;
+    if (ready || m_stallCounted || now - m_lastFrameTick < kStalledAfterMs) return;
+    m_stallCounted = true;
+    ++m_stallCount;
+}
+
+bool CVidlynUSB3Lib::Unanswered() const { return timeGetTime() - m_lastAnswerTick >= kUnpluggedAfterMs; }
+
 void CVidlynUSB3Lib::TransferThreadMain() {
     m_frameCounter = 0;
     uint32_t fpsFrames = 0;
     uint32_t fpsStart = timeGetTime();
     int failedReads = 0;
-    uint32_t unreachableSince = 0;  // start of the disk's current run of refusals, 0: none
-    // True once the disk has refused every call for kUnpluggedAfterMs.
-    const auto unplugged = [&] {
-        if (!m_lastIoFailed.load()) {
-            unreachableSince = 0;
-            return false;
-        }
-        const uint32_t now = timeGetTime() | 1;  // 0 stands for "no refusal yet"
-        if (unreachableSince == 0) unreachableSince = now;
-        return now - unreachableSince >= kUnpluggedAfterMs;
-    };
+    RestartWatch();
     while (m_transferState.load() != kTransferStopRequested) {
         const int32_t state = m_transferState.load();
         if (state == kTransferStreaming || state == kTransferCapturing) {
@@ -260,11 +270,11 @@ void CVidlynUSB3Lib::TransferThreadMain() {
             ReleaseSRWLockExclusive(&slot.lock);
             if (read) {
                 failedReads = 0;
-                unreachableSince = 0;
+                RestartWatch();
                 int32_t capturing = kTransferCapturing;
                 m_transferState.compare_exchange_strong(capturing, kTransferStopRequested);
                 CountFrameForFps(fpsFrames, fpsStart);
-            } else if (!RetriesFailedReads() || unplugged()) {
+            } else if (!RetriesFailedReads() || Unanswered()) {
                 // The consumer sees status 1 and stops. A read given up for a stop
                 // request is no failure (the stop stands).
                 int32_t current = m_transferState.load();
@@ -278,6 +288,9 @@ void CVidlynUSB3Lib::TransferThreadMain() {
                 // that it does not keep a processor core busy.
                 Sleep(10);
             }
+        } else {
+            // A stream held for register writes has no frames on purpose.
+            RestartWatch();
         }
         SignalFrameBoundary();
         if (state != kTransferStreaming && state != kTransferCapturing) Sleep(10);

@@ -35,9 +35,15 @@ int CVidlyn::StartPreview() {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;
     }
-    const int state = m_state.load();
-    if (state == 1) {
+    int state = m_state.load();
+    if (state == 1 && !AcquisitionEnded()) {
         return 1;
+    }
+    if (state == 1) {
+        // The stream ended itself (the camera was given up, code 13): a start
+        // begins a new one instead of claiming the dead one still runs.
+        StopAcquisition();
+        state = m_state.load();
     }
     if (state == 2) {
         pushError(VIDLYN_ERR_NO_CAMERA);
@@ -67,14 +73,20 @@ int CVidlyn::StartPreview() {
 
     m_device->NotifyStreamChange(0);
     m_device->NotifyStreamChange(0);
-    if (m_device->StartStream() != 0) {
+    if (const int started = m_device->StartStream(); started != 0) {
         StopAcquisition();
         m_device->StopStream();  // whatever the failed start set up
-        pushError(VIDLYN_ERR_STREAM_COMMAND);
+        // A camera that does not answer (unplugged, its disk not opened) is not
+        // found; one that answers and refuses the start refused a stream command.
+        pushError(started == CVidlynUSB3Lib::kStartNoCamera ? VIDLYN_ERR_CAMERA_NOT_FOUND : VIDLYN_ERR_STREAM_COMMAND);
         return 0;
     }
     m_state.store(1);
     return 1;
+}
+
+bool CVidlyn::AcquisitionEnded() const {
+    return m_acqDoneEvent != nullptr && WaitForSingleObject(m_acqDoneEvent, 0) == WAIT_OBJECT_0;
 }
 
 int CVidlyn::StopAcquisition() {

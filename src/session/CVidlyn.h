@@ -99,6 +99,8 @@ public:
     // The stop step of every mode: joins the acquisition thread, then the
     // record thread, and stops the camera's stream (Vidlyn_StopPreview).
     int StopAcquisition();
+    // The acquisition thread of a stream has ended by itself (the camera was given up).
+    bool AcquisitionEnded() const;
     // Vidlyn_StopPreview: the stop step, and the callback buffer and window
     // are forgotten (the camera format dialog's stop keeps them).
     int StopPreview();

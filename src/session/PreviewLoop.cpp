@@ -72,6 +72,7 @@ int CVidlyn::TakeStreamFrame() {
 }
 
 void CVidlyn::RunPreviewLoop() {
+    int32_t stalls = 0;  // stalls of the camera already reported
     while (m_runFlag.load() != 0) {
         // The wait time is also the polling period; a stop cuts it short.
         WaitForSingleObject(m_stopEvent, static_cast<DWORD>(m_waitTime.load()));
@@ -85,6 +86,14 @@ void CVidlyn::RunPreviewLoop() {
             pushError(VIDLYN_ERR_TRANSFER_STOPPED);
             break;
         }
+        // A camera that answers but sends no frame is reported once per stall;
+        // the stream goes on and takes its frames again when they come.
+        const int32_t stalled = m_device->GetStallCount();
+        if (stalled > stalls) {
+            PostFrameError(VIDLYN_ERR_TRANSFER);
+            pushError(VIDLYN_ERR_TRANSFER);
+        }
+        stalls = stalled;
         if (status != CVidlynUSB3Lib::kFrameNew) {
             continue;
         }

@@ -220,6 +220,19 @@ TEST_F(Selection, CameraInformation) {
     EXPECT_TRUE(DrainHistory(h()).empty());
 }
 
+TEST_F(Selection, ListedCameraWhoseDiskCannotBeOpenedRefusesToStart) {
+    // Listed, but no drive answers (another program holds it, or no right to open it).
+    Open(1);
+    ASSERT_EQ(Vidlyn_StartPreview(h()), 0);
+    EXPECT_EQ(DrainHistory(h()), std::vector<int>{VIDLYN_ERR_CAMERA_NOT_FOUND});
+    // A snapshot fails at once rather than after the capture's read time-out.
+    std::vector<uint8_t> frame(size_t(4896) * 3264 * 3);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(Vidlyn_SnapShot(h(), frame.data(), int(frame.size()), 0), 0);
+    EXPECT_LT(GetTickCount() - start, 4000u);
+    EXPECT_EQ(DrainHistory(h()), (std::vector<int>{VIDLYN_ERR_TRANSFER}));
+}
+
 TEST(SelectionWithoutDevice, EveryOperationReportsNoCamera) {
     CVidlyn bare;
     char names[kTable];
