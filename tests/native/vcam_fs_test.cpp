@@ -151,6 +151,14 @@ TEST(DaemonOptions, AcceptsTheIssuedOptionsAndRefusesNonsense) {
     Options d;
     ASSERT_TRUE(Parse({"--prefix", "/p", "--cameras", "2"}, d, error));
     EXPECT_EQ(d.drives, (std::vector<int>{1, 2}));
+    EXPECT_EQ(d.replugAfter, std::nullopt);
+
+    Options f;
+    ASSERT_TRUE(Parse({"--prefix", "/p", "--remove-after", "8:4000000", "--replug-after", "6:0x06e1"}, f, error));
+    EXPECT_EQ(f.removeAfter, 8u);
+    EXPECT_EQ(f.removeBytes, 4000000u);
+    EXPECT_EQ(f.replugAfter, 6u);
+    EXPECT_EQ(f.replugProduct, 0x06E1);
 
     for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
              {"--drives", "3"},                      // no prefix
@@ -160,6 +168,8 @@ TEST(DaemonOptions, AcceptsTheIssuedOptionsAndRefusesNonsense) {
              {"--prefix", "/p", "--fps", "fast"},
              {"--prefix", "/p", "--scene", "moon"},
              {"--prefix", "/p", "--stall-after", "5:0"},
+             {"--prefix", "/p", "--remove-after", "5:0"},  // no bytes of the next frame: say 5
+             {"--prefix", "/p", "--replug-after", "5:0x10000"},
              {"--prefix", "/p", "--level"},
              {"--prefix", "/p", "--colour", "red"},
          }) {
