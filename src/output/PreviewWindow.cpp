@@ -17,6 +17,23 @@ constexpr DWORD kTopLevelStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPSIBLI
 constexpr int kChildId = 6540;
 static_assert(kChildStyle == 0x52000000 && kTopLevelStyle == 0x16CF0000);
 
+// Asks the preview window to destroy itself, with its class, on the thread
+// that owns it: only that thread can destroy it.
+constexpr UINT kDestroyPreview = WM_USER + 1;
+// How long a close waits for the owning thread to serve that request. A
+// thread that serves no messages (blocked, perhaps waiting for the caller)
+// gets the request posted instead and carries it out at its next message.
+constexpr UINT kOwnerPatienceMs = 2000;
+
+void DestroyWithClass(HWND wnd) {
+    char name[256];
+    const bool named = GetClassNameA(wnd, name, sizeof(name)) > 0;
+    DestroyWindow(wnd);
+    if (named) {
+        UnregisterClassA(name, GetModuleHandleA(nullptr));
+    }
+}
+
 // A window that dies, by the user's close box or by DestroyPreviewWindow,
 // leaves the session first: its drawing context is released and both handles
 // cleared while no paint is running.
@@ -42,6 +59,10 @@ void Detach(HWND wnd) {
 LRESULT CALLBACK PreviewWindowProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) {
         Detach(wnd);
+    }
+    if (message == kDestroyPreview) {
+        DestroyWithClass(wnd);
+        return 0;
     }
     return DefWindowProcA(wnd, message, wParam, lParam);
 }
@@ -116,10 +137,17 @@ void DestroyPreviewWindow(PreviewSurface& surface) {
     *surface.window = nullptr;
     ReleaseSRWLockExclusive(&surface.lock);
     if (wnd) {
-        // Untied first: should the window outlive this call (destroyed from a
-        // thread that does not own it), it can no longer reach the session.
+        // Untied first: should the window outlive this call (its owning
+        // thread serves no messages), it can no longer reach the session.
         SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
-        DestroyWindow(wnd);
+        if (GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId()) {
+            DestroyWindow(wnd);
+        } else {
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutA(wnd, kDestroyPreview, 0, 0, SMTO_NORMAL, kOwnerPatienceMs, &result)) {
+                PostMessageA(wnd, kDestroyPreview, 0, 0);
+            }
+        }
     }
 }
 

@@ -34,6 +34,9 @@ HWND CreatePreviewWindow(PreviewSurface& surface, char (&className)[256], uint32
 
 // Releases the drawing context and destroys the window, both cleared in the
 // session. Safe when there is none, or when the user has closed it already.
+// A window of another thread is destroyed by that thread, class and all,
+// before this returns; should that thread serve no messages for a while, it
+// does so at its next message instead.
 void DestroyPreviewWindow(PreviewSurface& surface);
 
 // Unregisters the class named in className (when any) and empties the name.
