@@ -281,7 +281,17 @@ VIDLYN_API int Vidlyn_Preview(int handle);
  *                non-zero: the top row first. Every row is copied with its
  *                full stride.
  * Results and reports as for Vidlyn_Preview; the frame path reports 5, 8
- * and 13 as well. */
+ * and 13 as well.
+ * Keeping up: the library copies each frame into buffer on its own thread
+ * and posts the message; it never waits for the application. The next frame
+ * rewrites buffer, also while the window procedure may still be reading it.
+ * When the window procedure takes longer than the camera's frame time, the
+ * messages queue up in the window's message queue and each one is handled
+ * late, after buffer already holds a newer frame (Windows drops posted
+ * messages beyond 10 000 per thread). To keep up, copy the frame out of
+ * buffer at once and return, doing the slow work elsewhere; or pass a NULL
+ * buffer and take frames with Vidlyn_GetImage, which hands out whole frames,
+ * each once, whenever the application is ready for the next. */
 VIDLYN_API int Vidlyn_CallBackPreview(int handle, HWND callbackWnd, void* buffer, int bufferSize, int rowOrder);
 
 /* Records the live stream into an uncompressed 24-bit AVI file and keeps
