@@ -65,7 +65,9 @@ int CVidlyn::SetColorMode(int bits) {
         pushError(VIDLYN_ERR_NO_CAMERA);
         return 0;
     }
-    m_colorType.store(type);
+    // The announced frame goes with the buffers it lay in: none has been
+    // converted into the new mode's picture yet.
+    if (m_colorType.exchange(type) != type) m_frameReady.store(0);
     return 1;
 }
 

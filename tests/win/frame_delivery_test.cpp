@@ -143,6 +143,29 @@ TEST_F(FrameDelivery, BufferOneByteShortIsRefusedWithCodeFive) {
     EXPECT_EQ(Codes(), CodeList{5});
 }
 
+TEST_F(FrameDelivery, AColourModeChangeAtIdleDropsTheAnnouncedFrame) {
+    ASSERT_EQ(Vidlyn_SetColorMode(h, 8), 1);
+    ASSERT_EQ(Vidlyn_StartPreview(h), 1);
+    const DWORD start = GetTickCount();
+    while (s->m_frameReady.load() == 0 && GetTickCount() - start < streamtest::kPatienceMs) Sleep(1);
+    ASSERT_EQ(Vidlyn_StopPreview(h), 1);
+    ASSERT_EQ(s->m_frameReady.load(), 1);  // announced, not taken
+
+    // That frame lay in the 8-bit picture; no frame has been converted into 24 bits.
+    ASSERT_EQ(Vidlyn_SetColorMode(h, 24), 1);
+    std::vector<uint8_t> image(static_cast<size_t>(streamtest::FrameBytes(24)));
+    EXPECT_EQ(Vidlyn_GetImage(h, image.data(), static_cast<int>(image.size()), 1), 0);
+    EXPECT_EQ(Codes(), CodeList{});
+    // Back to the mode it lay in: still gone. A frame of the new stream is the camera's.
+    ASSERT_EQ(Vidlyn_SetColorMode(h, 8), 1);
+    EXPECT_EQ(Vidlyn_GetImage(h, image.data(), static_cast<int>(image.size()), 1), 0);
+    ASSERT_EQ(Vidlyn_SetColorMode(h, 24), 1);
+    ASSERT_EQ(Vidlyn_StartPreview(h), 1);
+    ASSERT_TRUE(NextImage(image, 24));
+    EXPECT_NE(ConvertedFrame(image), 0u);
+    EXPECT_EQ(Vidlyn_StopPreview(h), 1);
+}
+
 TEST_F(FrameDelivery, SnapShotFromIdleAndFromArmedCapture) {
     const int size = streamtest::FrameBytes(24);
     std::vector<uint8_t> shot(static_cast<size_t>(size));
