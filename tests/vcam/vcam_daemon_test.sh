@@ -70,6 +70,21 @@ for sig in INT TERM; do
     [ "$(enum_entries)" = 0 ] || fail "SIG$sig: disk list entries left behind"
 done
 
+# Output into a pipe that is closed after the ready line (| head -1, a tee ended
+# by ^C): the stop still cleans up everything and exits 0.
+mkfifo "$logs/pipe"
+"$daemon" --prefix "$prefix" --drives 5 >"$logs/pipe" 2>"$logs/pipe.err" </dev/null &
+pid=$!
+head -1 <"$logs/pipe" >"$logs/pipe.out"
+grep -q '; ready$' "$logs/pipe.out" || { cat "$logs/pipe.out" "$logs/pipe.err"; fail "closed pipe: no ready line"; }
+kill -INT "$pid"
+wait "$pid"
+status=$?
+[ "$status" = 0 ] || { cat "$logs/pipe.err"; fail "closed pipe: the daemon exited with status $status"; }
+[ -e "$prefix/vcam/physicaldrive5.lock" ] && fail "closed pipe: vcam/physicaldrive5.lock left behind"
+[ -L "$prefix/dosdevices/physicaldrive5" ] && fail "closed pipe: dosdevices/physicaldrive5 left behind"
+[ "$(enum_entries)" = 0 ] || fail "closed pipe: disk list entries left behind"
+
 # A drive link that is not a virtual camera's is never taken over.
 ln -sfn /dev/null "$prefix/dosdevices/physicaldrive9"
 if "$daemon" --prefix "$prefix" --drives 9 >"$logs/taken" 2>&1 </dev/null; then

@@ -221,12 +221,16 @@ int WinePrefix::RunWine(const std::vector<std::string>& args, std::string* outpu
     posix_spawn_file_actions_adddup2(&actions, out, 2);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
-    // The child must not inherit our blocked signals (wine relies on them), and
-    // gets a session of its own so that a terminal's ^C reaches only us.
+    // The child must not inherit our blocked or ignored signals (wine relies on
+    // them), and gets a session of its own so that a terminal's ^C reaches only us.
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attr, &pipe);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, m_wine.c_str(), &actions, &attr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);

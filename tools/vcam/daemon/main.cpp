@@ -44,6 +44,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Output into a pipe whose reader has gone (| head -1, a tee ended by ^C)
+    // must not end the daemon before it has taken everything back: a lost
+    // line is all it costs.
+    signal(SIGPIPE, SIG_IGN);
+
     // Signals are taken by the main thread alone (sigwait below); every thread
     // started from here on inherits the mask.
     sigset_t stopSignals;
