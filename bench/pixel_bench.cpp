@@ -18,16 +18,16 @@
 #include <string>
 #include <vector>
 
-#include "pixel/DemosaicKernels.h"
-#include "pixel/DualOutput.h"
-#include "pixel/ExposureMeasure.h"
-#include "pixel/FilterKernels.h"
-#include "pixel/FrameCopy.h"
-#include "pixel/GrayKernels.h"
-#include "pixel/OutputKernels.h"
-#include "pixel/PlacementKernels.h"
-#include "pixel/RowStripes.h"
-#include "pixel/SimdLevel.h"
+#include "pixel/core/RowStripes.h"
+#include "pixel/core/SimdLevel.h"
+#include "pixel/demosaic/DemosaicKernels.h"
+#include "pixel/filter/FilterKernels.h"
+#include "pixel/gray/GrayKernels.h"
+#include "pixel/measure/ExposureMeasure.h"
+#include "pixel/output/FrameCopy.h"
+#include "pixel/output/OutputKernels.h"
+#include "pixel/placement/DualOutput.h"
+#include "pixel/placement/PlacementKernels.h"
 
 namespace {
 

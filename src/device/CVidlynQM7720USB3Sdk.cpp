@@ -7,7 +7,7 @@
 #include <new>
 
 #include "device/SectorLayout.h"
-#include "pixel/DualOutput.h"
+#include "pixel/placement/DualOutput.h"
 
 using namespace vidlyn::sector;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "pixel/LittleEndian.h"
+#include "pixel/layout/LittleEndian.h"
 
 int AviWriter::Open(const char* fileName) {
     Reset();

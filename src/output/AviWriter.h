@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "output/OutputFile.h"
-#include "pixel/AviLayout.h"
+#include "pixel/layout/AviLayout.h"
 
 class AviWriter {
 public:

@@ -7,7 +7,7 @@
 #include "output/DibBuffer.h"
 #include "output/OutputFile.h"
 #include "output/StillImage.h"
-#include "pixel/BmpLayout.h"
+#include "pixel/layout/BmpLayout.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "pixel/PixelTypes.h"
+#include "pixel/core/PixelTypes.h"
 
 // BITMAPINFO with room for a full 256-entry colour table.
 struct DibHeader {

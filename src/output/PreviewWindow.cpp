@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "output/DibBuffer.h"
-#include "pixel/OutputKernels.h"
+#include "pixel/output/OutputKernels.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "output/StillImage.h"
 
 #include "output/DibBuffer.h"
-#include "pixel/OutputKernels.h"
+#include "pixel/output/OutputKernels.h"
 
 namespace {
 

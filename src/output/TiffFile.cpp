@@ -9,7 +9,7 @@
 
 #include "output/DibBuffer.h"
 #include "output/StillImage.h"
-#include "pixel/OutputKernels.h"
+#include "pixel/output/OutputKernels.h"
 
 extern "C" {
 #include <tiffio.h>

@@ -10,7 +10,7 @@
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "device/CameraFacts.h"
 #include "output/DibBuffer.h"
-#include "pixel/ExposureMeasure.h"
+#include "pixel/measure/ExposureMeasure.h"
 #include "session/CVidlyn.h"
 
 namespace {

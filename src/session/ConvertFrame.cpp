@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "output/DibBuffer.h"
-#include "pixel/DemosaicKernels.h"
-#include "pixel/FilterKernels.h"
-#include "pixel/GrayKernels.h"
-#include "pixel/PlacementKernels.h"
+#include "pixel/demosaic/DemosaicKernels.h"
+#include "pixel/filter/FilterKernels.h"
+#include "pixel/gray/GrayKernels.h"
+#include "pixel/placement/PlacementKernels.h"
 #include "session/CVidlyn.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "VidlynSdk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "output/DibBuffer.h"
-#include "pixel/FrameCopy.h"
+#include "pixel/output/FrameCopy.h"
 #include "session/CVidlyn.h"
 
 int CVidlyn::CopyOut(const DibBuffer* picture, int rowOrder, void* buffer, int size) {

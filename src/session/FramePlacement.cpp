@@ -10,7 +10,7 @@
 // lands in the session's staging block and is cut out from there.
 #include "device/CameraFacts.h"
 #include "output/DibBuffer.h"
-#include "pixel/PlacementKernels.h"
+#include "pixel/placement/PlacementKernels.h"
 #include "session/CVidlyn.h"
 
 uint8_t* CVidlyn::FrameLanding(size_t frameBytes) {

@@ -1,7 +1,7 @@
 // The paint step of the preview loop: the output picture of the colour mode,
 // brought to 8 or 24 bits, drawn into the preview window.
 #include "output/DibBuffer.h"
-#include "pixel/OutputKernels.h"
+#include "pixel/output/OutputKernels.h"
 #include "session/CVidlyn.h"
 
 int CVidlyn::PaintPreview() {

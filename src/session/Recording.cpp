@@ -10,9 +10,9 @@
 
 #include "VidlynSdk.h"
 #include "output/DibBuffer.h"
-#include "pixel/AviLayout.h"
-#include "pixel/OutputKernels.h"
-#include "pixel/RecordKernels.h"
+#include "pixel/layout/AviLayout.h"
+#include "pixel/output/OutputKernels.h"
+#include "pixel/output/RecordKernels.h"
 #include "session/CVidlyn.h"
 #include "session/RecordWriter.h"
 #include "session/WorkerJoin.h"

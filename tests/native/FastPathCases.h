@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
-#include "pixel/DemosaicKernels.h"
-#include "pixel/DualOutput.h"
-#include "pixel/FilterKernels.h"
-#include "pixel/GrayKernels.h"
-#include "pixel/OutputKernels.h"
-#include "pixel/PlacementKernels.h"
-#include "pixel/RowStripes.h"
-#include "pixel/SimdLevel.h"
+#include "pixel/core/RowStripes.h"
+#include "pixel/core/SimdLevel.h"
+#include "pixel/demosaic/DemosaicKernels.h"
+#include "pixel/filter/FilterKernels.h"
+#include "pixel/gray/GrayKernels.h"
+#include "pixel/output/OutputKernels.h"
+#include "pixel/placement/DualOutput.h"
+#include "pixel/placement/PlacementKernels.h"
 
 namespace fastpath {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "pixel/PixelTypes.h"
+#include "pixel/core/PixelTypes.h"
 
 namespace testutil {
 

@@ -1,7 +1,7 @@
 // Clipping of same-size transfers between bottom-up bitmaps.
 #include <gtest/gtest.h>
 
-#include "pixel/PixelTypes.h"
+#include "pixel/core/PixelTypes.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "PixelTestUtil.h"
-#include "pixel/Bayer.h"
-#include "pixel/DemosaicKernels.h"
+#include "pixel/demosaic/Bayer.h"
+#include "pixel/demosaic/DemosaicKernels.h"
 
 using testutil::Image;
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "pixel/DualOutput.h"
+#include "pixel/placement/DualOutput.h"
 
 namespace {
 

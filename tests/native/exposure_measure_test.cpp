@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "PixelTestUtil.h"
-#include "pixel/ExposureMeasure.h"
+#include "pixel/measure/ExposureMeasure.h"
 
 using testutil::Image;
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "pixel/AviLayout.h"
-#include "pixel/BmpLayout.h"
+#include "pixel/layout/AviLayout.h"
+#include "pixel/layout/BmpLayout.h"
 
 namespace {
 

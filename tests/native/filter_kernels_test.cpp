@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
-#include "pixel/FilterKernels.h"
+#include "pixel/filter/FilterKernels.h"
 
 using testutil::Image;
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "PixelTestUtil.h"
-#include "pixel/GrayKernels.h"
+#include "pixel/gray/GrayKernels.h"
 
 using testutil::Image;
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
-#include "pixel/FrameCopy.h"
-#include "pixel/OutputKernels.h"
+#include "pixel/output/FrameCopy.h"
+#include "pixel/output/OutputKernels.h"
 
 using testutil::Image;
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
-#include "pixel/PlacementKernels.h"
+#include "pixel/placement/PlacementKernels.h"
 
 using testutil::Image;
 

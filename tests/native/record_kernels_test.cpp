@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PixelTestUtil.h"
-#include "pixel/RecordKernels.h"
+#include "pixel/output/RecordKernels.h"
 
 using testutil::Image;
 

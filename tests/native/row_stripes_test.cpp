@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "pixel/RowStripes.h"
+#include "pixel/core/RowStripes.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "ModelDisk.h"
 #include "SdkTestUtil.h"
 #include "output/DibBuffer.h"
-#include "pixel/DemosaicKernels.h"
+#include "pixel/demosaic/DemosaicKernels.h"
 
 namespace streamtest {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "SessionFixture.h"
-#include "pixel/Bayer.h"
-#include "pixel/DemosaicKernels.h"
-#include "pixel/FilterKernels.h"
+#include "pixel/demosaic/Bayer.h"
+#include "pixel/demosaic/DemosaicKernels.h"
+#include "pixel/filter/FilterKernels.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "FileReaders.h"
 #include "StreamingCamera.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
-#include "pixel/AviLayout.h"
+#include "pixel/layout/AviLayout.h"
 
 using namespace streamtest;
 using vidlyn::vcam::CameraModel;
