@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -39,6 +41,47 @@ TEST(RowStripes, BandsSplitAgainAndSlowBandsAreWaitedFor) {
         pixel::ForEachStripe(end - first, 1, [&](int a, int b) { rows.fetch_add(b - a); });
     });
     EXPECT_EQ(rows.load(), 30);  // the slow helpers' rows too, before the call returned
+    pixel::SetStripeCeiling(0);
+}
+
+// Waits (up to a minute on a loaded machine) until `flag` is set.
+bool WaitFor(const std::atomic<int>& flag) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (flag.load() == 0 && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+    return flag.load() != 0;
+}
+
+// A band that throws, on the calling thread or on a helper, reaches the caller
+// as that exception, and only after every band still running has finished:
+// the bands read the caller's stack, which the exception unwinds. Sixteen
+// bands and at most fifteen helpers: each helper band waits for the caller's,
+// so the caller always runs one while helpers run theirs.
+TEST(RowStripes, AThrowingBandReachesTheCallerAfterTheOthersFinished) {
+    pixel::SetStripeCeiling(16);
+    for (const bool callerThrows : {true, false}) {
+        const auto caller = std::this_thread::get_id();
+        std::atomic<int> callerStarted{0}, helperStarted{0}, running{0};
+        bool caught = false;
+        try {
+            pixel::ForEachStripe(16, 1, [&](int, int) {
+                running.fetch_add(1);
+                const bool onCaller = std::this_thread::get_id() == caller;
+                (onCaller ? callerStarted : helperStarted).store(1);
+                WaitFor(onCaller ? helperStarted : callerStarted);
+                if (onCaller == callerThrows) {
+                    running.fetch_sub(1);
+                    throw std::runtime_error("band");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                running.fetch_sub(1);
+            });
+        } catch (const std::runtime_error&) {
+            caught = true;
+            EXPECT_EQ(running.load(), 0) << "a band still ran when the exception reached the caller";
+        }
+        EXPECT_TRUE(caught) << (callerThrows ? "thrown on the caller" : "thrown on a helper");
+        EXPECT_EQ(callerStarted.load() + helperStarted.load(), 2);
+    }
     pixel::SetStripeCeiling(0);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -31,11 +32,20 @@ struct Batch {
     int rows;
     int bands;
     std::atomic<int> next{0};
-    int helpers = 0;  // helper threads inside the batch (under the pool lock)
+    int helpers = 0;            // helper threads inside the batch (under the pool lock)
+    std::exception_ptr thrown;  // the first band that threw (under the pool lock)
 
     int Bound(int i) const { return static_cast<int>(static_cast<long long>(rows) * i / bands); }
-    void RunClaimed() {
-        for (int i; (i = next.fetch_add(1)) < bands;) (*band)(Bound(i), Bound(i + 1));
+    // Runs claimed bands until none is left; a band that throws leaves the
+    // rest unclaimed, so that no further band starts.
+    std::exception_ptr RunClaimed() {
+        try {
+            for (int i; (i = next.fetch_add(1)) < bands;) (*band)(Bound(i), Bound(i + 1));
+        } catch (...) {
+            next.store(bands);
+            return std::current_exception();
+        }
+        return nullptr;
     }
 };
 
@@ -70,11 +80,17 @@ public:
             m_open.push_back(&batch);
         }
         m_wake.notify_all();
-        batch.RunClaimed();
-        // Every band is claimed; wait for the helpers still running theirs.
-        std::unique_lock<std::mutex> lock(m_mutex);
-        Close(batch);
-        m_left.wait(lock, [&] { return batch.helpers == 0; });
+        std::exception_ptr thrown = batch.RunClaimed();
+        // Every band is claimed, or one threw here; either way the helpers
+        // still running theirs read the caller's band and batch, which live on
+        // this stack: wait for them before leaving, also by an exception.
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            Close(batch);
+            m_left.wait(lock, [&] { return batch.helpers == 0; });
+            if (!thrown) thrown = batch.thrown;
+        }
+        if (thrown) std::rethrow_exception(thrown);
     }
 
 private:
@@ -102,8 +118,9 @@ private:
             Batch& batch = *m_open.front();
             ++batch.helpers;
             lock.unlock();
-            batch.RunClaimed();
+            std::exception_ptr thrown = batch.RunClaimed();  // handed to the caller, never out of the helper
             lock.lock();
+            if (thrown && !batch.thrown) batch.thrown = thrown;
             Close(batch);  // all its bands are claimed
             if (--batch.helpers == 0) m_left.notify_all();
         }

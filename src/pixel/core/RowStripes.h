@@ -20,7 +20,9 @@ void SetStripeCeiling(int bands);
 // Runs band(first, end) over rows [0, rows) in up to StripeLimit() bands of
 // at least minRows rows each; the calling thread runs bands too and returns
 // when every band is done. Bands that no helper takes (none could be started,
-// or all are busy with other callers' bands) run on the calling thread.
+// or all are busy with other callers' bands) run on the calling thread. A band
+// that throws, on any thread, stops the bands not yet started; the call waits
+// for those running and then throws the first exception on the calling thread.
 void ForEachStripe(int rows, int minRows, const std::function<void(int first, int end)>& band);
 
 }  // namespace pixel
