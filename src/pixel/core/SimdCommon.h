@@ -2,7 +2,7 @@
 // function for AVX2 or AVX-512 while the rest of the library stays SSE2, and the byte
 // shuffle tables, built from a rule rather than typed in.
 #pragma once
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <array>
 #include <cstdint>
@@ -57,6 +57,18 @@ constexpr std::array<uint8_t, 16> DeinterleaveControl(int pixelBytes, int block,
         c[j] = (g >= 0 && g < 16) ? static_cast<uint8_t>(g) : uint8_t{0x80};
     }
     return c;
+}
+
+// 64 bytes through a 256-entry byte table held in four AVX-512 registers: the
+// two-register byte permute looks up 128 entries by the low seven bits of each
+// byte, and bit 7 picks the half.
+VIDLYN_AVX512_INLINE __m512i LookUp256(const __m512i (&t)[4], __m512i x) {
+    const __m512i lower = _mm512_permutex2var_epi8(t[0], x, t[1]), upper = _mm512_permutex2var_epi8(t[2], x, t[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), lower, upper);
+}
+
+VIDLYN_AVX512_INLINE void LoadTable256(__m512i (&t)[4], const uint8_t* table) {
+    for (int k = 0; k < 4; ++k) t[k] = _mm512_loadu_si512(table + 64 * k);
 }
 
 }  // namespace pixel::simd

@@ -6,7 +6,7 @@
 #include <immintrin.h>
 
 #include "pixel/core/SimdCommon.h"
-#include "pixel/demosaic/DemosaicSimd.h"
+#include "pixel/demosaic/DemosaicRows.h"
 
 namespace pixel {
 

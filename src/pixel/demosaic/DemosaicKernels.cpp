@@ -10,7 +10,7 @@
 #include "pixel/core/RowStripes.h"
 #include "pixel/core/SimdLevel.h"
 #include "pixel/demosaic/Bayer.h"
-#include "pixel/demosaic/DemosaicSimd.h"
+#include "pixel/demosaic/DemosaicRows.h"
 
 namespace {
 

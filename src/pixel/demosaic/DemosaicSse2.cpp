@@ -3,7 +3,7 @@
 // output pixels are packed with shifts and masks, as SSE2 has no byte shuffle.
 #include <emmintrin.h>
 
-#include "pixel/demosaic/DemosaicSimd.h"
+#include "pixel/demosaic/DemosaicRows.h"
 
 namespace pixel {
 

@@ -12,7 +12,7 @@
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
 #include "pixel/core/SimdLevel.h"
-#include "pixel/filter/FilterSimd.h"
+#include "pixel/filter/FilterRows.h"
 
 using pixel::Load16;
 using pixel::Store16;

@@ -9,7 +9,7 @@
 #include <immintrin.h>
 
 #include "pixel/core/SimdCommon.h"
-#include "pixel/filter/FilterSimd.h"
+#include "pixel/filter/FilterRows.h"
 
 namespace pixel {
 

@@ -10,23 +10,12 @@
 #include <array>
 
 #include "pixel/core/SimdCommon.h"
-#include "pixel/filter/FilterSimd.h"
+#include "pixel/filter/FilterRows.h"
 
 namespace pixel {
 
-namespace {
-
-// 64 bytes through a 256-entry table held in four registers.
-VIDLYN_AVX512_INLINE __m512i LookUp256(const __m512i (&t)[4], __m512i x) {
-    const __m512i lower = _mm512_permutex2var_epi8(t[0], x, t[1]), upper = _mm512_permutex2var_epi8(t[2], x, t[3]);
-    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), lower, upper);
-}
-
-VIDLYN_AVX512_INLINE void LoadTable256(__m512i (&t)[4], const uint8_t* table) {
-    for (int k = 0; k < 4; ++k) t[k] = _mm512_loadu_si512(table + 64 * k);
-}
-
-}  // namespace
+using simd::LoadTable256;
+using simd::LookUp256;
 
 VIDLYN_AVX512 int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth,
                                           const uint8_t* table) {
@@ -36,19 +25,6 @@ VIDLYN_AVX512 int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int 
     const __mmask64 write = keepFourth ? 0x7777777777777777ull : ~0ull;
     int i = 0;
     for (; i + 64 <= bytes; i += 64) _mm512_mask_storeu_epi8(dst + i, write, LookUp256(t, _mm512_loadu_si512(src + i)));
-    return i;
-}
-
-VIDLYN_AVX512 int ApplyByteTablePairRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const uint8_t* even,
-                                              const uint8_t* odd) {
-    __m512i e[4], o[4];
-    LoadTable256(e, even);
-    LoadTable256(o, odd);
-    int i = 0;
-    for (; i + 64 <= bytes; i += 64) {
-        const __m512i x = _mm512_loadu_si512(src + i);
-        _mm512_storeu_si512(dst + i, _mm512_mask_blend_epi8(0xAAAAAAAAAAAAAAAAull, LookUp256(e, x), LookUp256(o, x)));
-    }
     return i;
 }
 

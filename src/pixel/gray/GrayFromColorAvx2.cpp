@@ -4,7 +4,7 @@
 #include <immintrin.h>
 
 #include "pixel/core/SimdCommon.h"
-#include "pixel/filter/FilterSimd.h"
+#include "pixel/gray/GrayRows.h"
 
 namespace pixel {
 

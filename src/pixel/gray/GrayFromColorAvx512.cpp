@@ -5,7 +5,7 @@
 #include <array>
 
 #include "pixel/core/SimdCommon.h"
-#include "pixel/gray/GraySimd.h"
+#include "pixel/gray/GrayRows.h"
 
 namespace pixel {
 

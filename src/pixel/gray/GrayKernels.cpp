@@ -10,8 +10,7 @@
 #include "pixel/core/RowStripes.h"
 #include "pixel/core/SimdLevel.h"
 #include "pixel/demosaic/Bayer.h"
-#include "pixel/filter/FilterSimd.h"
-#include "pixel/gray/GraySimd.h"
+#include "pixel/gray/GrayRows.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "pixel/core/SimdCommon.h"
 #include "pixel/core/SimdLevel.h"
 #include "pixel/output/FrameCopy.h"
-#include "pixel/output/NarrowSimd.h"
+#include "pixel/output/OutputRows.h"
 
 using pixel::ForEachRow;
 using pixel::Load16;

@@ -10,7 +10,7 @@
 #include "pixel/core/RowStripes.h"
 #include "pixel/core/SimdCommon.h"
 #include "pixel/core/SimdLevel.h"
-#include "pixel/placement/PlacementSimd.h"
+#include "pixel/placement/PlacementRows.h"
 
 void ReorderDualOutputReference(uint8_t* dst, const uint8_t* src, int halfWidth, int rows) {
     if (halfWidth <= 0 || rows <= 0) return;

@@ -7,7 +7,7 @@
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
 #include "pixel/core/SimdLevel.h"
-#include "pixel/placement/PlacementSimd.h"
+#include "pixel/placement/PlacementRows.h"
 
 bool CropFrame(uint8_t* dst, size_t dstSize, int dstStride, const uint8_t* src, size_t srcSize, int frameW, int frameH,
                int startX, int startY, int width, int height, int bytesPerPixel) {

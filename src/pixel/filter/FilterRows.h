@@ -6,6 +6,14 @@
 
 namespace pixel {
 
+// 52429 = ceil(2^19 / 10): the sharpness rows form trunc(s d / 10) as
+// sign x ((|s| |d| x 52429) >> 19), exact for |s| |d| < 262144.
+constexpr short kSharpenTenth = static_cast<short>(0xCCCD);
+// How far (in samples) the output positions of the AVX2 and AVX-512 rows run
+// behind their column sums: the sums read are stored well before, since a
+// load over a store still in flight waits for it.
+constexpr int kSharpenLagSamples = 128;
+
 // One output row of the unsharp mask over a stream of samples: 8-bit samples
 // (gray, or the bytes of 24/32-bit pixels) or 16-bit ones (read as at most
 // 1023). Taps are `tap` samples apart (the samples per pixel), so every
@@ -60,12 +68,6 @@ int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keep
 // The same with the 256-entry table itself, 64 bytes at a time (AVX-512 VBMI).
 int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const uint8_t* table);
 
-// Even bytes (from the row's start) through `even`, odd ones through `odd`:
-// the two site classes of a mosaic row. 64 bytes at a time (AVX-512 VBMI);
-// returns the number of bytes done. In place allowed. (Sixteen shuffles a
-// table made an AVX2 twin slower than the straight loop: 6.9 against 4.5 ms.)
-int ApplyByteTablePairRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const uint8_t* even, const uint8_t* odd);
-
 // Every 16-bit sample s of `samples` samples becomes table[min(s, 1023)], 16
 // (AVX2) or 64 (AVX-512) at a time; returns the number of samples done. With
 // keepFourth every fourth sample keeps the output's value. In place allowed.
@@ -79,9 +81,5 @@ struct WordTablePlanes {
 };
 int ApplyWordTableRowAvx512(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth,
                             const WordTablePlanes& table);
-
-// Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 16
-// at a time; returns the number of pixels done (a multiple of 16).
-int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
 
 }  // namespace pixel

@@ -1,11 +1,10 @@
-// 16-bit samples to their bytes by vectors: shift each sample right by two,
-// then keep the low byte (a saturating pack after masking with SSE2, a byte
-// permute of two registers with AVX-512, which also drops the fourth sample
-// of 64-bit pixels).
+// 16-bit samples to their bytes by AVX-512 vectors: shift each sample right
+// by two, then keep the low byte by a byte permute of two registers, which
+// also drops the fourth sample of 64-bit pixels.
 // GCC 12's AVX-512 intrinsics start from a deliberately undefined register,
 // which its flow analysis then reports as used uninitialized.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include "pixel/output/NarrowSimd.h"
+#include "pixel/output/OutputRows.h"
 
 #include <immintrin.h>
 
@@ -15,18 +14,6 @@
 #include "pixel/core/SimdCommon.h"
 
 namespace pixel {
-
-int NarrowSamplesSse2(uint8_t* dst, const uint8_t* src, int samples) {
-    const __m128i low = _mm_set1_epi16(0xFF);
-    const auto reduce = [&](const uint8_t* p) {
-        return _mm_and_si128(_mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), 2), low);
-    };
-    int i = 0;
-    for (; i + 16 <= samples; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                         _mm_packus_epi16(reduce(src + 2 * i), reduce(src + 2 * i + 16)));
-    return i;
-}
 
 namespace {
 
