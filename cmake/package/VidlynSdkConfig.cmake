@@ -7,8 +7,6 @@
 # clang-cl) link the MSVC import library, MinGW (GCC or Clang) links its own; both
 # name the same DLL, bin/VidlynSdk_USB3_QM7720E.dll, which the application must find
 # at run time (beside its .exe; $<TARGET_RUNTIME_DLLS:app> lists it for copying).
-cmake_minimum_required(VERSION 3.21)
-
 if(NOT WIN32)
   set(VidlynSdk_FOUND FALSE)
   set(VidlynSdk_NOT_FOUND_MESSAGE "The Vidlyn SDK is a Windows x64 DLL; this build targets ${CMAKE_SYSTEM_NAME}.")
