@@ -112,8 +112,9 @@ extern "C" {
  *   Lost camera: it has not answered for 2 s (unplugged, or another device
  *     answers in its place). Reported with 13 about 2 s after its last answer;
  *     streaming has ended. The next Vidlyn_StartPreview (or Vidlyn_Preview
- *     after Vidlyn_Close) starts a new stream, and fails with 2 while the
- *     camera still does not answer.
+ *     after Vidlyn_Close) looks for the camera again and starts a new
+ *     stream: it works once the camera is plugged back in, and fails with 2
+ *     while it is not.
  * Both codes also go to the window of Vidlyn_CallBackPreview. Every stop
  * returns within one frame transfer and one conversion (well under a second
  * on a USB 3.0 link, whatever the camera does), and files written before the

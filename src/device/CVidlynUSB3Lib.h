@@ -129,6 +129,8 @@ public:
     // set up, the size it was started with.
     uint32_t GetFrameCopySize() const;
     bool IsOpen() const { return m_disk != INVALID_HANDLE_VALUE; }
+    // One status read that comes back with this camera's identity and product id.
+    bool CameraAnswers();
     int32_t GetTransferState() const { return m_transferState.load(); }
     // Frames per second from `frames` completed in `elapsedMs` milliseconds.
     static float ComputeFps(uint32_t frames, uint32_t elapsedMs);
@@ -191,8 +193,6 @@ protected:
     void SignalFrameBoundary();
     // Whether a status sector is this camera's: identity and product id.
     bool IsOwnStatus(const uint8_t* status) const;
-    // One status read that comes back with this camera's identity.
-    bool CameraAnswers();
     // The transfer thread's watch over the camera: when it last answered and
     // last delivered a frame (a start and a pause count as a frame), and whether
     // the current stall has been counted.

@@ -105,6 +105,13 @@ int CVidlyn::PrepareAcquisition() {
         return 0;
     }
 
+    // A camera that does not answer is looked for again: plugged back in after
+    // an unplug (its old disk handle stays dead), or no longer held by another
+    // program. Found, it gets the whole configuration below.
+    if (!m_device->CameraAnswers()) {
+        m_device->SelectDevice(m_device->GetDeviceIndex());
+    }
+
     // Camera configuration; the camera's answers are not examined.
     int clock = 0;
     m_device->GetClock(&clock);

@@ -233,6 +233,36 @@ TEST_F(Selection, ListedCameraWhoseDiskCannotBeOpenedRefusesToStart) {
     EXPECT_EQ(DrainHistory(h()), (std::vector<int>{VIDLYN_ERR_TRANSFER}));
 }
 
+TEST_F(Selection, UnpluggedCameraPluggedInAgainStreamsAtTheNextStart) {
+    vidlyn::vcam::CameraModel& first = m_rig.Add(2);
+    Open(1);
+    ASSERT_EQ(Vidlyn_StartPreview(h()), 1);
+    std::vector<uint8_t> frame(size_t(4896) * 3264 * 3);
+    auto image = [&] {
+        for (int i = 0; i < 500; ++i, Sleep(10))
+            if (Vidlyn_GetImage(h(), frame.data(), int(frame.size()), 0) == 1) return true;
+        return false;
+    };
+    ASSERT_TRUE(image());
+    ASSERT_EQ(Vidlyn_StopPreview(h()), 1);
+    // Unplugged: the open handle is dead for good. Plugged in again, it is
+    // another drive, answering through a new handle at its power-up settings.
+    first.Remove();
+    m_rig.disk.Attach(2, nullptr);
+    ASSERT_EQ(Vidlyn_StartPreview(h()), 0);
+    EXPECT_EQ(DrainHistory(h()), std::vector<int>{VIDLYN_ERR_CAMERA_NOT_FOUND});
+    vidlyn::vcam::CameraModel& second = m_rig.Add(4);
+    ASSERT_EQ(Vidlyn_StartPreview(h()), 1);
+    EXPECT_TRUE(image());
+    EXPECT_EQ(Vidlyn_StopPreview(h()), 1);
+    EXPECT_TRUE(second.Started());
+    int ok = 0;
+    EXPECT_EQ(second.Register(0x2004), Vidlyn_GetExposureTime(h(), &ok)) << "the new camera was configured";
+    EXPECT_EQ(m_rig.disk.OpenHandles(2), 0) << "the dead handle was closed";
+    EXPECT_EQ(m_rig.disk.OpenHandles(4), 1);
+    EXPECT_EQ(DrainHistory(h()), std::vector<int>{});
+}
+
 TEST(SelectionWithoutDevice, EveryOperationReportsNoCamera) {
     CVidlyn bare;
     char names[kTable];
