@@ -85,6 +85,37 @@ status=$?
 [ -L "$prefix/dosdevices/physicaldrive5" ] && fail "closed pipe: dosdevices/physicaldrive5 left behind"
 [ "$(enum_entries)" = 0 ] || fail "closed pipe: disk list entries left behind"
 
+# A wine reg command that dies without a word (as when the wine server goes
+# away under it) is tried again, and the start goes on; one that always dies
+# fails the start, saying how, and leaves nothing behind.
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+for mode in once always; do
+    cat >"$logs/wine-$mode" <<EOF
+#!/bin/sh
+if [ "\$1 \$2" = "reg import" ] && { [ $mode = always ] || [ ! -e "$logs/died" ]; }; then
+    touch "$logs/died"
+    kill -KILL \$\$
+fi
+exec "$wine" "\$@"
+EOF
+    chmod +x "$logs/wine-$mode"
+done
+start retried --drives 5 --wine "$logs/wine-once"
+grep -q 'reg import failed (killed by signal 9, .*), no output; trying again' "$logs/retried" ||
+    { cat "$logs/retried"; fail "a killed reg import was not retried with its reason"; }
+[ "$(enum_entries)" = 1 ] || fail "the retried start did not list its camera"
+kill -INT "$pid"
+wait "$pid" || fail "the retried daemon exited with status $?"
+if "$daemon" --prefix "$prefix" --drives 5 --wine "$logs/wine-always" >"$logs/dies" 2>&1 </dev/null; then
+    fail "a start whose reg import always dies succeeded"
+fi
+grep -q 'reg import failed (killed by signal 9, .*), no output (3 attempts)' "$logs/dies" ||
+    { cat "$logs/dies"; fail "the failed start did not say why"; }
+[ -e "$prefix/vcam/physicaldrive5.lock" ] && fail "the failed start left its lock"
+[ -L "$prefix/dosdevices/physicaldrive5" ] && fail "the failed start left its drive link"
+[ "$(enum_entries)" = 0 ] || fail "the failed start left disk list entries"
+
 # A drive link that is not a virtual camera's is never taken over.
 ln -sfn /dev/null "$prefix/dosdevices/physicaldrive9"
 if "$daemon" --prefix "$prefix" --drives 9 >"$logs/taken" 2>&1 </dev/null; then

@@ -235,20 +235,56 @@ int WinePrefix::RunWine(const std::vector<std::string>& args, std::string* outpu
     const int spawned = posix_spawn(&pid, m_wine.c_str(), &actions, &attr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
+    // The exit status, or -1 with the reason when wine did not run or end by itself.
     int status = -1;
+    std::string how;
     if (spawned != 0) {
-        error = "cannot run " + m_wine + ": " + std::strerror(spawned);
+        how = std::string("cannot run it: ") + std::strerror(spawned);
     } else {
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        int raw = 0;
+        pid_t waited;
+        while ((waited = waitpid(pid, &raw, 0)) < 0 && errno == EINTR) {
         }
-        status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        if (waited < 0) {
+            how = std::string("waitpid: ") + std::strerror(errno);
+        } else if (WIFEXITED(raw)) {
+            status = WEXITSTATUS(raw);
+            how = "exit status " + std::to_string(status);
+        } else if (WIFSIGNALED(raw)) {
+            how = "killed by signal " + std::to_string(WTERMSIG(raw)) + ", " + strsignal(WTERMSIG(raw));
+        }
     }
     close(out);
     std::ifstream in(outPath, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     unlink(outPath);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     if (output) *output = text;
-    if (status != 0 && spawned == 0) error = "wine " + args[0] + " " + args[1] + " failed: " + text;
+    if (status != 0)
+        error = m_wine + " " + args[0] + " " + args[1] + " failed (" + how + ")" +
+                (text.empty() ? std::string(", no output") : ": " + text);
+    return status;
+}
+
+// wine reg, tried again when it failed without a word of its own: killed, or
+// ended with a failure status and no output (what a wine server that goes
+// away under a starting process leaves). A refusal that reg explains (a key
+// not found, a file it cannot parse) is an answer and is returned at once.
+int WinePrefix::RunReg(const std::vector<std::string>& args, std::string* output, std::string& error) const {
+    constexpr int kAttempts = 3;
+    std::string text;
+    int status = -1;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        status = RunWine(args, &text, error);
+        if (status == 0 || (status > 0 && !text.empty())) break;
+        if (attempt < kAttempts) {
+            std::fprintf(stderr, "vidlyn_vcamd: %s; trying again\n", error.c_str());
+            sleep(1);
+        } else {
+            error += " (" + std::to_string(kAttempts) + " attempts)";
+        }
+    }
+    if (output) *output = text;
     return status;
 }
 
@@ -256,9 +292,9 @@ bool WinePrefix::ReadEnum(std::vector<std::string>& entries, bool& exists, std::
     std::string text;
     entries.clear();
     exists = false;
-    const int status = RunWine({"reg", "query", kEnumKey}, &text, error);
-    if (status < 0) return false;
-    if (status != 0) return true;  // no such key: an empty list
+    const int status = RunReg({"reg", "query", kEnumKey}, &text, error);
+    if (status < 0 || (status != 0 && text.empty())) return false;
+    if (status != 0) return true;  // no such key (reg says so): an empty list
     exists = true;
     // "    NAME    REG_TYPE    DATA" per value.
     std::map<long, std::string> byIndex;
@@ -309,7 +345,7 @@ bool WinePrefix::WriteEnum(const std::vector<std::string>& entries, size_t oldCo
             return false;
         }
     }
-    const int status = RunWine({"reg", "import", "Z:" + path}, nullptr, error);
+    const int status = RunReg({"reg", "import", "Z:" + path}, nullptr, error);
     unlink(path.c_str());
     return status == 0;
 }

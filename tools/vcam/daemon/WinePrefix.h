@@ -46,7 +46,12 @@ private:
     std::string DrivePath(int drive) const;
     bool ReadEnum(std::vector<std::string>& entries, bool& exists, std::string& error) const;
     bool WriteEnum(const std::vector<std::string>& entries, size_t oldCount, bool deleteKey, std::string& error) const;
+    // Runs wine with `args`; its exit status, or -1 when it did not run or end
+    // by itself. On failure `error` says how it ended and what it printed.
     int RunWine(const std::vector<std::string>& args, std::string* output, std::string& error) const;
+    // RunWine for wine reg, tried again (3 attempts in all) after a failure
+    // that reg did not explain; each such failure is shown on stderr.
+    int RunReg(const std::vector<std::string>& args, std::string* output, std::string& error) const;
 
     std::string m_prefix;
     std::string m_wine;
