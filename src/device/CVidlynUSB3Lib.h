@@ -134,6 +134,13 @@ public:
     int32_t GetTransferState() const { return m_transferState.load(); }
     // Frames per second from `frames` completed in `elapsedMs` milliseconds.
     static float ComputeFps(uint32_t frames, uint32_t elapsedMs);
+    // The newest whole frame of a stream, read in place instead of copied:
+    // GetFrameCopySize() bytes, rows packed, unchanged until ReleaseFrame (the
+    // transfer thread fills the other slots meanwhile) and counted as delivered.
+    // Null when there is no frame yet. One frame at a time, by the one consumer,
+    // released before the transfer is stopped.
+    const uint8_t* HoldLatestFrame();
+    void ReleaseFrame();
 
     // Runs `writes` (register writes) with a running stream held at a frame
     // boundary, as one register transaction: the register lock is held from the
@@ -204,7 +211,7 @@ protected:
     // format change while a transfer is set up never resizes what the thread writes.
     uint32_t ActiveRawFrameSize() const;
     uint32_t ActiveCopySize() const;
-    // Copies the newest whole frame (retrying when the thread overwrote it meanwhile).
+    // Copies the newest whole frame out of the slot HoldLatestFrame holds.
     int CopyNewestWholeFrame(void* dst);
     // Holds shared the newest slot that holds a frame and is not being filled;
     // its index (number set to its frame number), or -1 when there is none.
@@ -242,6 +249,7 @@ protected:
     std::atomic<int32_t> m_stallCount{0};
     CRITICAL_SECTION m_registerLock;  // one register transaction at a time (RegisterGuard)
     int32_t m_activeSubSample = 0;    // subsample code the slots were sized for
+    int32_t m_heldSlot = -1;          // the slot HoldLatestFrame holds for the consumer
     // Transfer-thread passes that are signalling m_frameEvent right now: the
     // waiter closes its event only when none can still be holding the handle.
     std::atomic<int32_t> m_signalling{0};

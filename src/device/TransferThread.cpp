@@ -142,26 +142,40 @@ int CVidlynUSB3Lib::HoldNewestSlot(int32_t& number) {
     return chosen;
 }
 
-int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
+const uint8_t* CVidlynUSB3Lib::HoldLatestFrame() {
+    ReleaseFrame();
     // Every slot the thread is not filling is held shared at once and the newest
-    // of them kept for the copy: the thread cannot start writing into it however
-    // slow the copy is, so the copy is always whole. (The slot being filled cannot
-    // be held; its number is 0.) When the thread finished a newer frame while the
-    // slots were looked at, they are looked at again.
+    // of them kept: the thread cannot start writing into it however long it is
+    // read, so what is read is always one whole frame. (The slot being filled
+    // cannot be held; its number is 0.) When the thread finished a newer frame
+    // while the slots were looked at, they are looked at again.
     for (int attempt = 0;; ++attempt) {
         int32_t number = 0;
         const int chosen = HoldNewestSlot(number);
-        if (chosen < 0) return kCopyFailed;  // no frame yet, or no transfer set up
+        if (chosen < 0) return nullptr;  // no frame yet, or no transfer set up
         bool newer = false;
         for (const FrameSlot& slot : m_slots) newer = newer || slot.number.load() > number;
         if (!newer || attempt == 15) {
-            std::memcpy(dst, m_slots[chosen].data, ActiveCopySize());
-            ReleaseSRWLockShared(&m_slots[chosen].lock);
+            m_heldSlot = chosen;
             m_lastDelivered = number;
-            return 0;
+            return m_slots[chosen].data;
         }
         ReleaseSRWLockShared(&m_slots[chosen].lock);
     }
+}
+
+void CVidlynUSB3Lib::ReleaseFrame() {
+    if (m_heldSlot < 0) return;
+    ReleaseSRWLockShared(&m_slots[m_heldSlot].lock);
+    m_heldSlot = -1;
+}
+
+int CVidlynUSB3Lib::CopyNewestWholeFrame(void* dst) {
+    const uint8_t* frame = HoldLatestFrame();
+    if (frame == nullptr) return kCopyFailed;
+    std::memcpy(dst, frame, ActiveCopySize());
+    ReleaseFrame();
+    return 0;
 }
 
 int CVidlynUSB3Lib::CopyLatestFrame(void* dst) {

@@ -174,6 +174,9 @@ public:
     int PlaceFrame(const uint8_t* frame, size_t frameBytes);
     // The per-frame conversion of the source buffer into the output buffer.
     void ConvertFrame();
+    // The same from `source`, the raw picture of colour type `type`: the source
+    // buffer, or a frame read in place where the camera left it.
+    void ConvertSource(DibBuffer* source, int type);
     // Automatic white balance and Bayer interpolation of `source` into `output`.
     void Demosaic(DibBuffer* output, DibBuffer* source);
     // Automatic exposure on `source`: 1 when the measuring step ran.
@@ -196,6 +199,11 @@ private:
     // picture (0 when the camera's copy failed), the rate window, and the
     // frame-path error message 0x8002 (0, code) to the callback window.
     int TakeStreamFrame();
+    // Whether the stream's frame of `frameBytes` bytes can be converted where
+    // the camera left it, with no copy into the source buffer: colour types 2
+    // and 3 of the whole frame, unmirrored (every step then only reads it).
+    bool ConvertsInPlace(int type, size_t frameBytes) const;
+    void FillFrameNotice(const DibBuffer* source, int type);
     void CountFrame();
     void PostFrameError(int code);
     void ForgetCallback();

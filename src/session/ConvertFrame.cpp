@@ -179,7 +179,10 @@ void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source) {
 
 void CVidlyn::ConvertFrame() {
     const int type = m_colorType.load();
-    DibBuffer* source = SourceOf(*this, type);
+    ConvertSource(SourceOf(*this, type), type);
+}
+
+void CVidlyn::ConvertSource(DibBuffer* source, int type) {
     RegulateExposure(source);
     if (!HasPicture(source)) {
         return;
@@ -199,16 +202,16 @@ void CVidlyn::ConvertFrame() {
             }
             break;
         case 2:
-            Demosaic(m_dib24, m_dib8);
+            Demosaic(m_dib24, source);
             break;
         case 3:
-            Demosaic(m_dib32, m_dib8);
+            Demosaic(m_dib32, source);
             break;
         case 4:
-            Demosaic(m_dib48, m_dib16);
+            Demosaic(m_dib48, source);
             break;
         case 5:
-            Demosaic(m_dib64, m_dib16);
+            Demosaic(m_dib64, source);
             break;
         default:
             break;

@@ -8,12 +8,27 @@
 
 #include "VidlynSdk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
+#include "device/CameraFacts.h"
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
 
 namespace {
 
 constexpr int kBitsOfColorType[6] = {8, 16, 24, 32, 48, 64};
+
+// A picture with the geometry of `like` over frame memory it does not own (a
+// camera slot): the kernels read it as they read the source buffer.
+struct RawFrameView {
+    RawFrameView(const DibBuffer& like, const uint8_t* frame) {
+        picture.width = like.width;
+        picture.height = like.height;
+        picture.stride = like.stride;
+        picture.bitCount = like.bitCount;
+        picture.bits = const_cast<uint8_t*>(frame);  // only read
+    }
+    ~RawFrameView() { picture.Init(); }  // forgets the memory: it is the camera's
+    DibBuffer picture;
+};
 
 }  // namespace
 
@@ -39,6 +54,28 @@ void CVidlyn::CountFrame() {
     }
 }
 
+bool CVidlyn::ConvertsInPlace(int type, size_t frameBytes) const {
+    const DibBuffer* source = m_dib8;
+    if ((type != 2 && type != 3) || source == nullptr || source->bits == nullptr || source->bitCount != 8) {
+        return false;
+    }
+    const int d = vidlyn::camera::SubsampleDivisor(m_subSample);
+    return m_startX == 0 && m_startY == 0 && source->width == vidlyn::camera::kSensorWidth / d &&
+           source->stride == source->width &&
+           frameBytes == static_cast<size_t>(source->stride) * static_cast<size_t>(source->height) &&
+           !m_analog.m_mirrorH && !m_analog.m_mirrorV;
+}
+
+void CVidlyn::FillFrameNotice(const DibBuffer* source, int type) {
+    m_frameNotice.size = 32;
+    m_frameNotice.width = source->width;
+    m_frameNotice.height = source->height;
+    m_frameNotice.bitsPerPixel = kBitsOfColorType[type];
+    m_frameNotice.buffer = m_callbackBuffer;
+    CountFrame();
+    m_frameNotice.rate = m_fps;
+}
+
 int CVidlyn::TakeStreamFrame() {
     DibBuffer* source = SourceBuffer();
     DibBuffer* output = OutputBuffer();
@@ -48,6 +85,19 @@ int CVidlyn::TakeStreamFrame() {
     }
     FrameGuard::Writing writing(m_frameGuard);
     const size_t bytes = m_device->GetFrameCopySize();
+    if (ConvertsInPlace(type, bytes)) {
+        // The demosaicing reads the camera's slot itself, held for as long as
+        // it reads: one 16 MB copy less per full frame.
+        const uint8_t* frame = m_device->HoldLatestFrame();
+        if (frame == nullptr) {
+            return 0;
+        }
+        RawFrameView raw(*source, frame);
+        FillFrameNotice(source, type);
+        ConvertSource(&raw.picture, type);
+        m_device->ReleaseFrame();
+        return 1;
+    }
     uint8_t* landing = FrameLanding(bytes);
     if (landing == nullptr || m_device->CopyLatestFrame(landing) != 0) {
         // A copy that failed may have left part of a frame in the picture that
@@ -58,15 +108,7 @@ int CVidlyn::TakeStreamFrame() {
         return 0;
     }
     PlaceFrame(landing, bytes);
-
-    m_frameNotice.size = 32;
-    m_frameNotice.width = source->width;
-    m_frameNotice.height = source->height;
-    m_frameNotice.bitsPerPixel = kBitsOfColorType[type];
-    m_frameNotice.buffer = m_callbackBuffer;
-    CountFrame();
-    m_frameNotice.rate = m_fps;
-
+    FillFrameNotice(source, type);
     ConvertFrame();
     return 1;
 }

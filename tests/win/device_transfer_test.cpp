@@ -475,3 +475,26 @@ TEST_F(DeviceTransferTest, StopEndsAPassThatIsStillPolling) {
     }
     EXPECT_EQ(1, cut) << "every stop waited for the whole poll";
 }
+
+TEST_F(DeviceTransferTest, AFrameHeldForReadingInPlaceStaysWholeWhileTheStreamGoesOn) {
+    ASSERT_EQ(nullptr, device->HoldLatestFrame()) << "no transfer set up";
+    SetInterval(5);
+    ASSERT_EQ(0, device->StartStream());
+    ASSERT_TRUE(WaitUntil([&] { return device->GetFrameStatus() == CVidlynUSB3Lib::kFrameNew; }));
+    const uint8_t* held = device->HoldLatestFrame();
+    ASSERT_NE(nullptr, held);
+    const int32_t number = device->m_lastDelivered.load();
+    const size_t bytes = device->GetFrameCopySize();
+    // Three frames later every other slot has been refilled; the held one not.
+    ASSERT_TRUE(WaitUntil([&] { return device->m_frameCounter.load() >= number + 3; }));
+    EXPECT_EQ(Expected(static_cast<uint32_t>(number)), std::vector<uint8_t>(held, held + bytes));
+    device->ReleaseFrame();
+    ASSERT_TRUE(WaitUntil([&] { return device->GetFrameStatus() == CVidlynUSB3Lib::kFrameNew; }));
+    const uint8_t* next = device->HoldLatestFrame();
+    ASSERT_NE(nullptr, next);
+    const int32_t later = device->m_lastDelivered.load();
+    EXPECT_GT(later, number);
+    EXPECT_EQ(Expected(static_cast<uint32_t>(later)), std::vector<uint8_t>(next, next + bytes));
+    device->ReleaseFrame();
+    EXPECT_EQ(0, device->StopStream());
+}
