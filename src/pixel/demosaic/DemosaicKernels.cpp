@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
-#include "pixel/core/SimdLevel.h"
 #include "pixel/demosaic/Bayer.h"
 #include "pixel/demosaic/DemosaicRows.h"
 
@@ -173,16 +173,7 @@ RowFn VectorRow(const Frame& f) {
     if (eight ? (f.srcBpp != 1 || (f.dstBpp != 3 && f.dstBpp != 4))
               : (f.srcBpp != 2 || (f.dstBpp != 6 && f.dstBpp != 8)))
         return nullptr;
-    switch (pixel::ActiveSimdLevel()) {
-        case pixel::SimdLevel::Avx512:
-            return eight ? pixel::DemosaicRow8Avx512 : pixel::DemosaicRow16Avx512;
-        case pixel::SimdLevel::Avx2:
-            return eight ? pixel::DemosaicRow8Avx2 : pixel::DemosaicRow16Avx2;
-        case pixel::SimdLevel::Sse2:
-            return eight ? pixel::DemosaicRow8Sse2 : pixel::DemosaicRow16Sse2;
-        default:
-            return nullptr;
-    }
+    return eight ? pixel::Rows().demosaic8 : pixel::Rows().demosaic16;
 }
 
 // Rows are independent: bands of rows run side by side, each row by vectors

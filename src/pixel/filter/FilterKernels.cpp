@@ -9,9 +9,9 @@
 #include <mutex>
 #include <vector>
 
+#include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
-#include "pixel/core/SimdLevel.h"
 #include "pixel/filter/FilterRows.h"
 
 using pixel::Load16;
@@ -107,16 +107,15 @@ int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* r
 int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                      uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
     const int bpp = srcBpp;
-    const auto level = pixel::ActiveSimdLevel();
+    const pixel::RowTable& rowsAt = pixel::Rows();
     const bool wide = FilterMaxValue(bpp) == kFilterMax10;
     if (dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4 && !wide))
         return KernelApplyTableReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                          word2);
-    if (level < pixel::SimdLevel::Avx2)
+    if (wide ? rowsAt.wordTable == nullptr : rowsAt.byteTable == nullptr)
         return pixel::KernelInStripes(KernelApplyTableReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride,
                                       srcStride, word1, word2);
     const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
-    const bool avx512 = level >= pixel::SimdLevel::Avx512;
     const bool keepFourth = bpp == 4 || bpp == 8;
     // Rows as streams of samples: the vectors, then the tail one by one.
     const auto run = [&](auto&& vectorRow, auto&& sample, int sampleBytes) {
@@ -134,41 +133,16 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
         const auto sample = [&](uint8_t* d, const uint8_t* s, int i) {
             Store16(d + 2 * i, table[std::min<int>(Load16(s + 2 * i), kFilterMax10)]);
         };
-        if (avx512) {
-            pixel::WordTablePlanes planes;
-            for (int v = 0; v <= kFilterMax10; ++v) {
-                planes.low[v] = static_cast<uint8_t>(table[v]);
-                planes.high[v] = static_cast<uint8_t>(table[v] >> 8);
-            }
-            const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
-                return pixel::ApplyWordTableRowAvx512(d, s, n, keepFourth, planes);
-            };
-            run(row, sample, 2);
-        } else {
-            uint16_t padded[kFilterMax10 + 2] = {};
-            std::memcpy(padded, table, sizeof(uint16_t) * (kFilterMax10 + 1));
-            const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
-                return pixel::ApplyWordTableRowAvx2(d, s, n, keepFourth, padded);
-            };
-            run(row, sample, 2);
-        }
+        pixel::WordTable words;
+        pixel::MakeWordTable(words, table);
+        run([&](uint8_t* d, const uint8_t* s, int n) { return rowsAt.wordTable(d, s, n, keepFourth, words); }, sample,
+            2);
         return 1;
     }
-    uint8_t bytes[256];
-    for (int i = 0; i < 256; ++i) bytes[i] = static_cast<uint8_t>(table[i]);
-    const auto sample = [&](uint8_t* d, const uint8_t* s, int i) { d[i] = bytes[s[i]]; };
-    if (avx512) {
-        const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
-            return pixel::ApplyByteTableRowAvx512(d, s, n, keepFourth, bytes);
-        };
-        run(row, sample, 1);
-    } else {
-        const pixel::ByteTableSteps steps = pixel::MakeByteTableSteps(bytes);
-        const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
-            return pixel::ApplyByteTableRowAvx2(d, s, n, keepFourth, steps);
-        };
-        run(row, sample, 1);
-    }
+    pixel::ByteTable bytes;
+    pixel::MakeByteTable(bytes, table);
+    const auto sample = [&](uint8_t* d, const uint8_t* s, int i) { d[i] = bytes.bytes[s[i]]; };
+    run([&](uint8_t* d, const uint8_t* s, int n) { return rowsAt.byteTable(d, s, n, keepFourth, bytes); }, sample, 1);
     return 1;
 }
 
@@ -389,13 +363,11 @@ int KernelSharpness(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstC
     f.channels = f.tap == 1 ? 1 : 3;
     f.maxValue = wide ? kFilterMax10 : kFilterMax8;
     f.diff = diff;
-    const auto level = pixel::ActiveSimdLevel();
-    if (level >= pixel::SimdLevel::Sse2 && VectorSharpness(diff, f.maxValue, f.sharpness)) {
-        f.keepsColumns = level >= pixel::SimdLevel::Avx2;
-        f.readsOwnRow = level >= pixel::SimdLevel::Avx512;
-        f.row = f.readsOwnRow                     ? pixel::SharpenRowAvx512
-                : level >= pixel::SimdLevel::Avx2 ? pixel::SharpenRowAvx2
-                                                  : pixel::SharpenRowSse2;
+    const pixel::RowTable& rowsAt = pixel::Rows();
+    if (rowsAt.sharpen != nullptr && VectorSharpness(diff, f.maxValue, f.sharpness)) {
+        f.keepsColumns = rowsAt.sharpenKeepsColumns;
+        f.readsOwnRow = rowsAt.sharpenReadsOwnRow;
+        f.row = rowsAt.sharpen;
     }
     // Bands of output rows 2 .. h - 3 side by side. In place, the original
     // rows each band needs from its neighbours are kept before any is written.
@@ -568,23 +540,20 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
     if ((srcBpp != 3 && srcBpp != 4 && !wide) || dstBpp != srcBpp)
         return KernelHueSaturationReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
-    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2 || saturation < -256 || saturation > 256)
+    const auto vectorRow = pixel::Rows().hueSaturation;
+    if (vectorRow == nullptr || saturation < -256 || saturation > 256)
         return pixel::KernelInStripes(KernelHueSaturationReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp,
                                       dstStride, srcStride, word1, word2);
     ChromaSnapshot(saturation);  // the shared table follows the last saturation run, as on the straight path
     const int rot = HueRotation(params->hue);
-    const bool avx512 = pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;
     const int rows = r->bottom - r->top;
     pixel::ForEachStripe(rows, 32, [&](int first, int end) {
         const PixRect band{r->left, r->top + first, r->right, r->top + end};
         const auto chroma = ChromaSnapshot(saturation);
         pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
                                  [&](uint8_t* d, const uint8_t* s, int m) {
-                                     // 32 pixels at a time, then 16, then one by one.
-                                     int done =
-                                         avx512 ? pixel::HueSaturationRowAvx512(d, s, m, srcBpp, saturation, rot) : 0;
-                                     done += pixel::HueSaturationRowAvx2(d + done * dstBpp, s + done * srcBpp, m - done,
-                                                                         srcBpp, saturation, rot);
+                                     // Vectors, then one by one.
+                                     const int done = vectorRow(d, s, m, srcBpp, saturation, rot);
                                      d += done * dstBpp, s += done * srcBpp;
                                      for (int x = done; x < m; ++x, d += dstBpp, s += srcBpp) {
                                          // The rest of the row as the straight kernel does it.

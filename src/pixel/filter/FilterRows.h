@@ -51,35 +51,41 @@ int SharpenRowAvx512(const SharpenRowJob& job);
 // saturations -256..256 and a hue rotation 0..1529; returns the number of
 // pixels done (a multiple of 16). In place allowed.
 int HueSaturationRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
-// The same 32 pixels at a time (AVX-512 with VBMI); returns a multiple of 32.
+// The same 32 pixels at a time (AVX-512 with VBMI), the rest of 16 by the AVX2
+// row; returns a multiple of 16.
 int HueSaturationRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
 
-// A 256-entry byte table as the differences of its 16-entry rows, per half
+// A 256-entry byte table in the forms the levels' rows look it up in: the
+// entries themselves, and (AVX2) the differences of its 16-entry rows per half
 // (entries 0..127 and 128..255): row k of a half XOR row k - 1.
-struct ByteTableSteps {
+struct ByteTable {
+    uint8_t bytes[256];
     uint8_t steps[2][8][16];
 };
-ByteTableSteps MakeByteTableSteps(const uint8_t* table);
+// From a lookup table of at least 256 entries (each below 256).
+void MakeByteTable(ByteTable& out, const uint16_t* table);
 
-// Every byte of `bytes` bytes through the table, 32 at a time; returns the
-// number of bytes done (a multiple of 32). With keepFourth every fourth byte
+// Every byte of `bytes` bytes through the table, 32 (AVX2) or 64 (AVX-512) at
+// a time; returns the number of bytes done. With keepFourth every fourth byte
 // keeps the output's value. In place allowed.
-int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTableSteps& table);
-// The same with the 256-entry table itself, 64 bytes at a time (AVX-512 VBMI).
-int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const uint8_t* table);
+int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTable& table);
+int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTable& table);
+
+// A 1024-entry table of 16-bit samples in the forms the levels' rows look it
+// up in: padded by one entry (the AVX2 row gathers four bytes at an entry), and
+// as planes of its low and high bytes (AVX-512).
+struct WordTable {
+    uint16_t padded[1026];
+    uint8_t low[1024];
+    uint8_t high[1024];
+};
+// From a lookup table of 1024 entries.
+void MakeWordTable(WordTable& out, const uint16_t* table);
 
 // Every 16-bit sample s of `samples` samples becomes table[min(s, 1023)], 16
 // (AVX2) or 64 (AVX-512) at a time; returns the number of samples done. With
 // keepFourth every fourth sample keeps the output's value. In place allowed.
-// The AVX2 row gathers from a table of 1025 entries (each read takes two
-// entries, so one past the last); the AVX-512 row takes the table's low and
-// high bytes as two planes.
-int ApplyWordTableRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const uint16_t* table);
-struct WordTablePlanes {
-    uint8_t low[1024];
-    uint8_t high[1024];
-};
-int ApplyWordTableRowAvx512(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth,
-                            const WordTablePlanes& table);
+int ApplyWordTableRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const WordTable& table);
+int ApplyWordTableRowAvx512(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const WordTable& table);
 
 }  // namespace pixel

@@ -276,18 +276,25 @@ VIDLYN_AVX512 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturat
 
 VIDLYN_AVX512 int HueSaturationRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation,
                                          int rotation) {
+    int done = 0;
     switch (pixelBytes) {
         case 3:
-            return Row8<3>(dst, src, count, saturation, rotation);
+            done = Row8<3>(dst, src, count, saturation, rotation);
+            break;
         case 4:
-            return Row8<4>(dst, src, count, saturation, rotation);
+            done = Row8<4>(dst, src, count, saturation, rotation);
+            break;
         case 6:
-            return Row16<6>(dst, src, count, saturation, rotation);
+            done = Row16<6>(dst, src, count, saturation, rotation);
+            break;
         case 8:
-            return Row16<8>(dst, src, count, saturation, rotation);
+            done = Row16<8>(dst, src, count, saturation, rotation);
+            break;
         default:
             return 0;
     }
+    const int offset = done * pixelBytes;
+    return done + HueSaturationRowAvx2(dst + offset, src + offset, count - done, pixelBytes, saturation, rotation);
 }
 
 }  // namespace pixel

@@ -13,15 +13,23 @@
 
 namespace pixel {
 
-ByteTableSteps MakeByteTableSteps(const uint8_t* table) {
-    ByteTableSteps s{};
+void MakeByteTable(ByteTable& out, const uint16_t* table) {
+    for (int i = 0; i < 256; ++i) out.bytes[i] = static_cast<uint8_t>(table[i]);
     for (int half = 0; half < 2; ++half)
         for (int k = 0; k < 8; ++k)
             for (int n = 0; n < 16; ++n) {
                 const int i = 128 * half + 16 * k + n;
-                s.steps[half][k][n] = static_cast<uint8_t>(table[i] ^ (k ? table[i - 16] : 0));
+                out.steps[half][k][n] = static_cast<uint8_t>(out.bytes[i] ^ (k ? out.bytes[i - 16] : 0));
             }
-    return s;
+}
+
+void MakeWordTable(WordTable& out, const uint16_t* table) {
+    for (int v = 0; v < 1024; ++v) {
+        out.padded[v] = table[v];
+        out.low[v] = static_cast<uint8_t>(table[v]);
+        out.high[v] = static_cast<uint8_t>(table[v] >> 8);
+    }
+    out.padded[1024] = out.padded[1025] = 0;
 }
 
 namespace {
@@ -46,7 +54,7 @@ VIDLYN_AVX2_INLINE __m256i LookUp(__m256i x, const __m256i (&low)[8], const __m2
 }  // namespace
 
 VIDLYN_AVX2 int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth,
-                                      const ByteTableSteps& table) {
+                                      const ByteTable& table) {
     __m256i low[8], high[8];
     for (int k = 0; k < 8; ++k) {
         low[k] = Broadcast16(table.steps[0][k]);
@@ -67,8 +75,8 @@ VIDLYN_AVX2 int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int byte
 // sample (a 4-byte read at the entry, hence the padded table) and keeps the
 // low 16 bits of each.
 VIDLYN_AVX2 int ApplyWordTableRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth,
-                                      const uint16_t* table) {
-    const int* base = reinterpret_cast<const int*>(table);
+                                      const WordTable& table) {
+    const int* base = reinterpret_cast<const int*>(table.padded);
     const __m256i low = _mm256_set1_epi32(0xFFFF), top = _mm256_set1_epi16(1023);
     int i = 0;
     for (; i + 16 <= samples; i += 16) {

@@ -18,9 +18,9 @@ using simd::LoadTable256;
 using simd::LookUp256;
 
 VIDLYN_AVX512 int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth,
-                                          const uint8_t* table) {
+                                          const ByteTable& table) {
     __m512i t[4];
-    LoadTable256(t, table);
+    LoadTable256(t, table.bytes);
     // Rows start on a pixel, and 64 is a multiple of 4: bytes 3, 7, ... are the fourth ones.
     const __mmask64 write = keepFourth ? 0x7777777777777777ull : ~0ull;
     int i = 0;
@@ -67,7 +67,7 @@ VIDLYN_AVX512_INLINE __m512i LookUp1024(const __m512i (&plane)[16], __m512i inde
 // 16-bit samples, 64 at a time: the table as a plane of low and one of high
 // bytes, each looked up by the sample's low byte and its bits 8 and 9.
 VIDLYN_AVX512 int ApplyWordTableRowAvx512(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth,
-                                          const WordTablePlanes& table) {
+                                          const WordTable& table) {
     __m512i low[16], high[16];
     for (int k = 0; k < 16; ++k) {
         low[k] = _mm512_loadu_si512(table.low + 64 * k);

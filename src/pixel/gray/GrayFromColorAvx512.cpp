@@ -64,7 +64,8 @@ VIDLYN_AVX512 int GrayRow(uint8_t* dst, const uint8_t* src, int count) {
 }  // namespace
 
 int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes) {
-    return pixelBytes == 4 ? GrayRow<4>(dst, src, count) : GrayRow<3>(dst, src, count);
+    const int done = pixelBytes == 4 ? GrayRow<4>(dst, src, count) : GrayRow<3>(dst, src, count);
+    return done + GrayFromColorRowAvx2(dst + done, src + done * pixelBytes, count - done, pixelBytes);
 }
 
 }  // namespace pixel

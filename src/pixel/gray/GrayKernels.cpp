@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
-#include "pixel/core/SimdLevel.h"
 #include "pixel/demosaic/Bayer.h"
 #include "pixel/gray/GrayRows.h"
 
@@ -50,7 +50,7 @@ int GrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCo
         for (int v = 0; v < 256; ++v)
             table[c][v] = static_cast<uint8_t>(std::clamp<int64_t>(int64_t{v} * gain / 128 + offset, 0, 255));
     }
-    const bool vector = Vector && dstBpp == 1 && srcBpp == 1 && pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;
+    const auto vectorRow = Vector && dstBpp == 1 && srcBpp == 1 ? pixel::Rows().grayCorrection : nullptr;
     const int phase = p.mode & 3;
     int y = 0;
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
@@ -58,7 +58,7 @@ int GrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCo
                                  const int even = static_cast<int>(BayerClassAt(phase, 0, y));
                                  const int odd = static_cast<int>(BayerClassAt(phase, 1, y));
                                  int x = 0;
-                                 if (vector) x = pixel::ApplyByteTablePairRowAvx512(d, s, m, table[even], table[odd]);
+                                 if (vectorRow != nullptr) x = vectorRow(d, s, m, table[even], table[odd]);
                                  for (; x < m; ++x) d[x * dstBpp] = table[(x & 1) ? odd : even][s[x * srcBpp]];
                                  ++y;
                              });
@@ -171,17 +171,16 @@ int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
     if (dstBpp != 1 || (srcBpp != 3 && srcBpp != 4))
         return KernelGrayFromColorReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
-    if (pixel::ActiveSimdLevel() < pixel::SimdLevel::Avx2)
+    const auto vectorRow = pixel::Rows().grayFromColor;
+    if (vectorRow == nullptr)
         return pixel::KernelInStripes(KernelGrayFromColorReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp,
                                       dstStride, srcStride, word1, word2);
     const int rows = r->bottom - r->top;
-    const bool wide = pixel::ActiveSimdLevel() >= pixel::SimdLevel::Avx512;
     pixel::ForEachStripe(rows, 64, [&](int first, int end) {
         const PixRect band{r->left, r->top + first, r->right, r->top + end};
         pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
                                  [&](uint8_t* d, const uint8_t* s, int m) {
-                                     int done = wide ? pixel::GrayFromColorRowAvx512(d, s, m, srcBpp) : 0;
-                                     done += pixel::GrayFromColorRowAvx2(d + done, s + done * srcBpp, m - done, srcBpp);
+                                     const int done = vectorRow(d, s, m, srcBpp);
                                      for (int x = done; x < m; ++x) {
                                          const uint8_t* p = s + x * srcBpp;
                                          d[x] = static_cast<uint8_t>((59 * p[1] + 30 * p[2] + 11 * p[0]) / 100);

@@ -16,8 +16,8 @@ int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelB
 int ApplyByteTablePairRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const uint8_t* even, const uint8_t* odd);
 
 // Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 64
-// at a time (AVX-512 with byte permutes); returns the number of pixels done
-// (a multiple of 64).
+// at a time (AVX-512 with byte permutes), the rest of 16 by the AVX2 row;
+// returns the number of pixels done (a multiple of 16).
 int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
 
 }  // namespace pixel

@@ -4,14 +4,13 @@
 // GCC 12's AVX-512 intrinsics start from a deliberately undefined register,
 // which its flow analysis then reports as used uninitialized.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include "pixel/output/OutputRows.h"
-
 #include <immintrin.h>
 
 #include <array>
 
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/SimdCommon.h"
+#include "pixel/output/OutputRows.h"
 
 namespace pixel {
 

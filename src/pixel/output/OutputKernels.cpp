@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/SimdCommon.h"
-#include "pixel/core/SimdLevel.h"
 #include "pixel/output/FrameCopy.h"
 #include "pixel/output/OutputRows.h"
 
@@ -75,19 +75,16 @@ int Color48To24Reference(VIDLYN_CONVERT_ARGS) {
 // is sample k % 3 of pixel k / 3.
 template <bool Flip>
 int Color48To24(VIDLYN_CONVERT_ARGS) {
-    const auto level = pixel::ActiveSimdLevel();
+    const pixel::RowTable& rowsAt = pixel::Rows();
     const bool wide = srcBpp == 8;
-    if (dstBpp != 3 || (srcBpp != 6 && !wide) || level < (wide ? pixel::SimdLevel::Avx512 : pixel::SimdLevel::Sse2))
+    if (dstBpp != 3 || (srcBpp != 6 && !wide) || (wide ? rowsAt.narrow64 == nullptr : rowsAt.narrow48 == nullptr))
         return Color48To24Reference<Flip>(VIDLYN_ROW_ARGS, 0, 0);
-    const bool avx512 = level >= pixel::SimdLevel::Avx512;
     const int perPixel = srcBpp / 2;
     // A picture larger than the caches would only push everything else out of them.
     const bool stream =
         static_cast<int64_t>(r->bottom - r->top) * (r->right - r->left) * 3 >= pixel::simd::kStreamBytes;
     ForEachRow<Flip>(VIDLYN_ROW_ARGS, [&](uint8_t* d, const uint8_t* s, int m) {
-        int k = wide     ? 3 * pixel::NarrowPixels64Avx512(d, s, m)
-                : avx512 ? pixel::NarrowSamplesAvx512(d, s, 3 * m, stream, Flip)
-                         : pixel::NarrowSamplesSse2(d, s, 3 * m);
+        int k = wide ? 3 * rowsAt.narrow64(d, s, m) : rowsAt.narrow48(d, s, 3 * m, stream, Flip);
         for (; k < 3 * m; ++k) d[k] = Reduce10To8(Load16(s + 2 * ((k / 3) * perPixel + k % 3)));
     });
     if (stream) _mm_sfence();

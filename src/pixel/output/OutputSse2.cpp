@@ -6,7 +6,7 @@
 
 namespace pixel {
 
-int NarrowSamplesSse2(uint8_t* dst, const uint8_t* src, int samples) {
+int NarrowSamplesSse2(uint8_t* dst, const uint8_t* src, int samples, bool, bool) {  // stores in the cache, rising
     const __m128i low = _mm_set1_epi16(0xFF);
     const auto reduce = [&](const uint8_t* p) {
         return _mm_and_si128(_mm_srli_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), 2), low);

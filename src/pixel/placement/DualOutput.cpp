@@ -7,9 +7,9 @@
 
 #include <cstddef>
 
+#include "pixel/core/Dispatch.h"
 #include "pixel/core/RowStripes.h"
 #include "pixel/core/SimdCommon.h"
-#include "pixel/core/SimdLevel.h"
 #include "pixel/placement/PlacementRows.h"
 
 void ReorderDualOutputReference(uint8_t* dst, const uint8_t* src, int halfWidth, int rows) {
@@ -28,17 +28,15 @@ void ReorderDualOutputReference(uint8_t* dst, const uint8_t* src, int halfWidth,
 
 void ReorderDualOutput(uint8_t* dst, const uint8_t* src, int halfWidth, int rows) {
     if (halfWidth <= 0 || rows <= 0) return;
-    const auto level = pixel::ActiveSimdLevel();
-    if (level == pixel::SimdLevel::Scalar) return ReorderDualOutputReference(dst, src, halfWidth, rows);
+    const pixel::RowTable& rowsAt = pixel::Rows();
+    if (rowsAt.reorder == nullptr) return ReorderDualOutputReference(dst, src, halfWidth, rows);
     const ptrdiff_t rowBytes = 2 * static_cast<ptrdiff_t>(halfWidth);
     // A whole frame is written past the caches: it is read once, by another
     // thread, after the next frame's bytes have gone through them, and stores
     // that skip the cache do not first read each line from memory.
-    const bool stream = level >= pixel::SimdLevel::Avx2 && rowBytes * rows >= pixel::simd::kStreamBytes &&
+    const bool stream = rowsAt.reorderStream != nullptr && rowBytes * rows >= pixel::simd::kStreamBytes &&
                         halfWidth % 16 == 0 && (reinterpret_cast<uintptr_t>(dst) & 15) == 0;
-    const auto row = stream                            ? pixel::ReorderRowStreamAvx2
-                     : level >= pixel::SimdLevel::Avx2 ? pixel::ReorderRowAvx2
-                                                       : pixel::ReorderRowSse2;
+    const auto row = stream ? rowsAt.reorderStream : rowsAt.reorder;
     pixel::ForEachStripe(rows, 64, [&](int first, int end) {
         for (int r = first; r < end; ++r) {
             uint8_t* d = dst + r * rowBytes;

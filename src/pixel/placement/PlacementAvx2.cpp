@@ -1,6 +1,4 @@
 // Vector rows of the reordering, mirror and widening (AVX2).
-#include "pixel/placement/PlacementRows.h"
-
 #include <immintrin.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <utility>
 
 #include "pixel/core/SimdCommon.h"
+#include "pixel/placement/PlacementRows.h"
 
 namespace pixel {
 
@@ -120,7 +119,6 @@ VIDLYN_AVX2 void ReorderRowAvx2(uint8_t* left, uint8_t* right, const uint8_t* pa
 VIDLYN_AVX2 void ReorderRowStreamAvx2(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth) {
     ReorderRowAvx2Impl<true>(left, right, pairs, halfWidth);
 }
-
 
 // The longest row an in-place mirror copies aside (a 16-bit row of 8192 samples).
 constexpr size_t kMirrorAside = 16384;

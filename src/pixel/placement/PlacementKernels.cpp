@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
-#include "pixel/core/SimdLevel.h"
 #include "pixel/placement/PlacementRows.h"
 
 bool CropFrame(uint8_t* dst, size_t dstSize, int dstStride, const uint8_t* src, size_t srcSize, int frameW, int frameH,
@@ -80,11 +80,10 @@ int KernelWidenPacked8To16Reference(uint8_t* dst, const uint8_t* src, const PixR
 int KernelWidenPacked8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                            uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
     const int w = r->right - r->left, h = r->bottom - r->top;
-    const auto level = pixel::ActiveSimdLevel();
-    if (w <= 0 || h <= 0 || level == pixel::SimdLevel::Scalar)
+    const auto row = pixel::Rows().widen;
+    if (w <= 0 || h <= 0 || row == nullptr)
         return KernelWidenPacked8To16Reference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                                word2);
-    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
     // In place the rows go last first, on one thread: a band's rows would be
     // overwritten by the band below before they are read.
     for (int y = h - 1; y >= 0; --y)
@@ -104,11 +103,10 @@ int KernelWiden8To16Reference(uint8_t* dst, const uint8_t* src, const PixRect* r
 
 int KernelWiden8To16(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                      uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
-    const auto level = pixel::ActiveSimdLevel();
-    if (level == pixel::SimdLevel::Scalar || dstBpp != 2 || srcBpp != 1)
+    const auto row = pixel::Rows().widen;
+    if (row == nullptr || dstBpp != 2 || srcBpp != 1)
         return KernelWiden8To16Reference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                          word2);
-    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::WidenRowAvx2 : pixel::WidenRowSse2;
     pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
                              [&](uint8_t* d, const uint8_t* s, int m) { row(d, s, m); });
     return 1;
@@ -131,10 +129,9 @@ int KernelMirrorHReference(uint8_t* dst, const uint8_t* src, const PixRect* r, i
 
 int KernelMirrorH(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                   uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
-    const auto level = pixel::ActiveSimdLevel();
-    if (level == pixel::SimdLevel::Scalar || (dstBpp != 1 && dstBpp != 2) || srcBpp != dstBpp)
+    const auto row = pixel::Rows().mirror;
+    if (row == nullptr || (dstBpp != 1 && dstBpp != 2) || srcBpp != dstBpp)
         return KernelMirrorHReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
-    const auto row = level >= pixel::SimdLevel::Avx2 ? pixel::MirrorRowAvx2 : pixel::MirrorRowSse2;
     const int rows = r->bottom - r->top, pixels = r->right - r->left;
     if (rows <= 0 || pixels <= 0) return 1;
     // Rows are independent (in place each row only with itself): bands of rows side by side.
@@ -170,14 +167,15 @@ int KernelMirrorV(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol
     const int w = r->right - r->left, h = r->bottom - r->top;
     uint8_t* d0 = dst + static_cast<ptrdiff_t>(dstRow) * dstStride + static_cast<ptrdiff_t>(dstCol) * dstBpp;
     const uint8_t* s0 = src + static_cast<ptrdiff_t>(r->top) * srcStride + static_cast<ptrdiff_t>(r->left) * srcBpp;
-    if (w <= 0 || h <= 0 || d0 != s0 || dstStride != srcStride || pixel::ActiveSimdLevel() == pixel::SimdLevel::Scalar)
+    const auto swapRows = pixel::Rows().swapRows;
+    if (w <= 0 || h <= 0 || d0 != s0 || dstStride != srcStride || swapRows == nullptr)
         return KernelMirrorVReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
     // In place: row i with row h - 1 - i; the pairs are independent, so bands of them run side by side.
     const size_t bytes = static_cast<size_t>(w) * dstBpp;
     pixel::ForEachStripe(h / 2, 64, [&](int first, int end) {
         for (int i = first; i < end; ++i)
-            pixel::SwapRowsSse2(d0 + static_cast<ptrdiff_t>(i) * dstStride,
-                                d0 + static_cast<ptrdiff_t>(h - 1 - i) * dstStride, bytes);
+            swapRows(d0 + static_cast<ptrdiff_t>(i) * dstStride, d0 + static_cast<ptrdiff_t>(h - 1 - i) * dstStride,
+                     bytes);
     });
     return 1;
 }

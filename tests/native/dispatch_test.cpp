@@ -1,0 +1,230 @@
+// The table of vector rows: a cap on the level picks that level's entries,
+// and every entry of every level the processor has gives the bytes of its
+// straight rule for the part of a row it reports done, leaving the rest alone.
+#include "pixel/core/Dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pixel/filter/FilterKernels.h"
+#include "pixel/filter/FilterRows.h"
+
+namespace {
+
+using pixel::RowTable;
+using pixel::SimdLevel;
+
+constexpr SimdLevel kLevels[] = {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512};
+
+// Every entry's address, to compare tables entry by entry.
+std::vector<const void*> Entries(const RowTable& t) {
+    return {reinterpret_cast<const void*>(t.demosaic8),      reinterpret_cast<const void*>(t.demosaic16),
+            reinterpret_cast<const void*>(t.byteTable),      reinterpret_cast<const void*>(t.wordTable),
+            reinterpret_cast<const void*>(t.hueSaturation),  reinterpret_cast<const void*>(t.sharpen),
+            reinterpret_cast<const void*>(t.grayCorrection), reinterpret_cast<const void*>(t.grayFromColor),
+            reinterpret_cast<const void*>(t.reorder),        reinterpret_cast<const void*>(t.reorderStream),
+            reinterpret_cast<const void*>(t.mirror),         reinterpret_cast<const void*>(t.widen),
+            reinterpret_cast<const void*>(t.swapRows),       reinterpret_cast<const void*>(t.narrow48),
+            reinterpret_cast<const void*>(t.narrow64)};
+}
+
+TEST(Dispatch, ACapPicksItsLevelsRowsAndEachLevelKeepsTheRowsBelowIt) {
+    const SimdLevel detected = pixel::DetectedSimdLevel();
+    std::vector<const void*> below;
+    for (const SimdLevel cap : kLevels) {
+        pixel::SetSimdCeiling(cap);
+        const RowTable& t = pixel::Rows();
+        EXPECT_EQ(t.level, std::min(cap, detected));
+        EXPECT_EQ(&t, &pixel::RowsAt(cap));
+        const std::vector<const void*> entries = Entries(t);
+        if (cap == SimdLevel::Scalar) {
+            for (const void* e : entries) EXPECT_EQ(e, nullptr) << "the straight loops have no rows";
+        }
+        for (size_t i = 0; i < below.size(); ++i) {
+            if (below[i] != nullptr) {
+                EXPECT_NE(entries[i], nullptr) << "entry " << i << " lost at level " << int(cap);
+            }
+        }
+        // Each level the processor has brings rows of its own.
+        if (cap > SimdLevel::Scalar && cap <= detected) {
+            EXPECT_NE(entries, below) << "level " << int(cap);
+        }
+        below = entries;
+    }
+    pixel::SetSimdCeiling(SimdLevel::Avx512);
+    EXPECT_EQ(pixel::Rows().level, detected);
+    EXPECT_NE(pixel::RowsAt(SimdLevel::Scalar).demosaic8, pixel::Rows().demosaic8);
+}
+
+std::vector<uint8_t> Random(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = static_cast<uint8_t>(rng());
+    return v;
+}
+
+uint16_t Word(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+// Runs `check` for every level the processor has, with its table.
+void ForEachLevel(const std::function<void(const RowTable&, const std::string&)>& check) {
+    for (const SimdLevel l : kLevels)
+        if (l <= pixel::DetectedSimdLevel()) check(pixel::RowsAt(l), "level " + std::to_string(int(l)));
+}
+
+// `done` units of `unit` bytes of out match want; the bytes after them are untouched.
+void ExpectDone(const std::vector<uint8_t>& out, const std::vector<uint8_t>& want, const std::vector<uint8_t>& before,
+                size_t doneBytes, const std::string& what) {
+    ASSERT_LE(doneBytes, out.size()) << what;
+    for (size_t i = 0; i < doneBytes; ++i) ASSERT_EQ(out[i], want[i]) << what << ", byte " << i;
+    for (size_t i = doneBytes; i < out.size(); ++i) ASSERT_EQ(out[i], before[i]) << what << ", tail byte " << i;
+}
+
+TEST(Dispatch, EveryLookupRowGivesItsTablesBytes) {
+    const int n = 1000 + 37;  // several vectors of every width and a tail
+    std::vector<uint16_t> table(1024);
+    std::mt19937 rng(7);
+    for (auto& e : table) e = static_cast<uint16_t>(rng() & 1023);
+    std::vector<uint16_t> narrow(256);
+    for (int i = 0; i < 256; ++i) narrow[i] = static_cast<uint16_t>(table[i] & 255);
+    pixel::ByteTable bytes;
+    pixel::MakeByteTable(bytes, narrow.data());
+    pixel::WordTable words;
+    pixel::MakeWordTable(words, table.data());
+    ForEachLevel([&](const RowTable& t, const std::string& level) {
+        for (const bool keepFourth : {false, true}) {
+            const std::string what = level + (keepFourth ? ", fourth kept" : "");
+            if (t.byteTable != nullptr) {
+                const auto src = Random(n, 1), before = Random(n, 2);
+                auto out = before, want = before;
+                for (int i = 0; i < n; ++i)
+                    if (!keepFourth || i % 4 != 3) want[i] = static_cast<uint8_t>(narrow[src[i]]);
+                const int done = t.byteTable(out.data(), src.data(), n, keepFourth, bytes);
+                ExpectDone(out, want, before, static_cast<size_t>(done), "byte table, " + what);
+                EXPECT_GT(done, 0) << what;
+            }
+            if (t.wordTable != nullptr) {
+                const auto src = Random(2 * n, 3), before = Random(2 * n, 4);
+                auto out = before, want = before;
+                for (int i = 0; i < n; ++i) {
+                    if (keepFourth && i % 4 == 3) continue;
+                    const uint16_t v = table[std::min<int>(Word(&src[2 * i]), 1023)];
+                    std::memcpy(&want[2 * i], &v, 2);
+                }
+                const int done = t.wordTable(out.data(), src.data(), n, keepFourth, words);
+                ExpectDone(out, want, before, 2 * static_cast<size_t>(done), "word table, " + what);
+                EXPECT_GT(done, 0) << what;
+            }
+        }
+        if (t.grayCorrection != nullptr) {
+            const auto src = Random(n, 5), before = Random(n, 6), even = Random(256, 7), odd = Random(256, 8);
+            auto out = before, want = before;
+            for (int i = 0; i < n; ++i) want[i] = (i & 1 ? odd : even)[src[i]];
+            const int done = t.grayCorrection(out.data(), src.data(), n, even.data(), odd.data());
+            ExpectDone(out, want, before, static_cast<size_t>(done), "gray correction, " + level);
+        }
+    });
+}
+
+TEST(Dispatch, EveryPixelRowGivesItsFormulasBytes) {
+    const int n = 700 + 29;
+    ForEachLevel([&](const RowTable& t, const std::string& level) {
+        for (const int pixelBytes : {3, 4}) {
+            const std::string what = level + ", " + std::to_string(pixelBytes) + " bytes";
+            const auto src = Random(static_cast<size_t>(n) * pixelBytes, 11);
+            if (t.grayFromColor != nullptr) {
+                const auto before = Random(n, 12);
+                auto out = before, want = before;
+                for (int x = 0; x < n; ++x) {
+                    const uint8_t* p = &src[static_cast<size_t>(x) * pixelBytes];
+                    want[x] = static_cast<uint8_t>((59 * p[1] + 30 * p[2] + 11 * p[0]) / 100);
+                }
+                const int done = t.grayFromColor(out.data(), src.data(), n, pixelBytes);
+                ExpectDone(out, want, before, static_cast<size_t>(done), "gray from colour, " + what);
+            }
+            if (t.hueSaturation != nullptr) {
+                // Rotation 0 is hue 0; the hues are the fast-path tests' business.
+                auto out = src, want = src;
+                for (int x = 0; x < n; ++x) {
+                    uint8_t* p = &want[static_cast<size_t>(x) * pixelBytes];
+                    HueSaturationPixel(p[0], p[1], p[2], 0, 90);
+                }
+                const int done = t.hueSaturation(out.data(), src.data(), n, pixelBytes, 90, 0);
+                ExpectDone(out, want, src, static_cast<size_t>(done) * pixelBytes, "hue/saturation, " + what);
+                EXPECT_GT(done, 0) << what;
+            }
+        }
+        if (t.narrow48 != nullptr) {
+            const auto src = Random(2 * static_cast<size_t>(n), 13), before = Random(n, 14);
+            auto out = before, want = before;
+            for (int i = 0; i < n; ++i) want[i] = static_cast<uint8_t>(Word(&src[2 * i]) >> 2);
+            const int done = t.narrow48(out.data(), src.data(), n, false, false);
+            ExpectDone(out, want, before, static_cast<size_t>(done), "48 to 24 bits, " + level);
+        }
+        if (t.narrow64 != nullptr) {
+            const auto src = Random(8 * static_cast<size_t>(n), 15), before = Random(3 * static_cast<size_t>(n), 16);
+            auto out = before, want = before;
+            for (int x = 0; x < n; ++x)
+                for (int c = 0; c < 3; ++c) want[3 * x + c] = static_cast<uint8_t>(Word(&src[8 * x + 2 * c]) >> 2);
+            const int done = t.narrow64(out.data(), src.data(), n);
+            ExpectDone(out, want, before, 3 * static_cast<size_t>(done), "64 to 24 bits, " + level);
+        }
+    });
+}
+
+// The byte moves do the whole row.
+TEST(Dispatch, EveryByteMoveRowMovesTheWholeRow) {
+    const int n = 900 + 13;
+    ForEachLevel([&](const RowTable& t, const std::string& level) {
+        const auto src = Random(2 * static_cast<size_t>(n), 21);
+        for (const auto reorder : {t.reorder, t.reorderStream}) {
+            if (reorder == nullptr) continue;
+            // The streaming row wants 16-byte alignment and whole 16-pair steps.
+            const int half = reorder == t.reorderStream ? 448 : n;
+            alignas(64) static uint8_t out[2 * 1024];
+            std::memset(out, 0, sizeof out);
+            reorder(out, out + 2 * half - 1, src.data(), half);
+            for (int k = 0; k < half; ++k) {
+                ASSERT_EQ(out[k], src[2 * k]) << level << ", pair " << k;
+                ASSERT_EQ(out[2 * half - 1 - k], src[2 * k + 1]) << level << ", pair " << k;
+            }
+        }
+        if (t.mirror != nullptr) {
+            for (const int sampleBytes : {1, 2}) {
+                std::vector<uint8_t> out(static_cast<size_t>(n) * sampleBytes), inPlace(src.begin(), src.end());
+                inPlace.resize(out.size());
+                t.mirror(out.data(), src.data(), n, sampleBytes);
+                t.mirror(inPlace.data(), inPlace.data(), n, sampleBytes);
+                for (int i = 0; i < n; ++i)
+                    for (int b = 0; b < sampleBytes; ++b) {
+                        const uint8_t want = src[static_cast<size_t>(n - 1 - i) * sampleBytes + b];
+                        ASSERT_EQ(out[static_cast<size_t>(i) * sampleBytes + b], want) << level << ", sample " << i;
+                        ASSERT_EQ(inPlace[static_cast<size_t>(i) * sampleBytes + b], want) << level << ", in place";
+                    }
+            }
+        }
+        if (t.widen != nullptr) {
+            std::vector<uint8_t> out(2 * static_cast<size_t>(n));
+            t.widen(out.data(), src.data(), n);
+            for (int i = 0; i < n; ++i) ASSERT_EQ(Word(&out[2 * i]), src[i] << 2) << level << ", sample " << i;
+        }
+        if (t.swapRows != nullptr) {
+            auto a = Random(n, 22), b = Random(n, 23);
+            const auto a0 = a, b0 = b;
+            t.swapRows(a.data(), b.data(), a.size());
+            EXPECT_EQ(a, b0) << level;
+            EXPECT_EQ(b, a0) << level;
+        }
+    });
+}
+
+}  // namespace
