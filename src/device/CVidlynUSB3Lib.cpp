@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/DiskListEntry.h"
 #include "device/RawDisk.h"
 #include "device/SectorLayout.h"
 
@@ -98,9 +99,7 @@ void CVidlynUSB3Lib::EnumDevices(const char* modelCode) {
                 if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &textSize) !=
                     ERROR_SUCCESS)
                     continue;
-                if (std::strstr(text, "NORVEX") && std::strstr(text, "USB3.0") &&
-                    std::strstr(text, modelCode ? modelCode : "") && !std::strstr(text, "DS"))
-                    ++m_deviceCount;
+                if (IsCameraDiskEntry(text, modelCode)) ++m_deviceCount;
             }
         }
         RegCloseKey(key);

@@ -3,6 +3,7 @@
 // mean. Shared by the device classes and the camera model (no Windows types).
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 namespace vidlyn::sector {
 
@@ -19,6 +20,16 @@ constexpr uint32_t kProductIdLow = 26;
 constexpr uint32_t kProductIdHigh = 27;
 constexpr uint32_t kReadyFlag = 256;   // exactly 1: a frame can be read
 constexpr uint32_t kReadAnswer = 257;  // answer byte of the last 0x21 command
+
+// Whether a status sector is that of a camera of product `productId`: its
+// first 21 identity bytes and its product id.
+inline bool IsCameraStatus(const uint8_t* status, uint16_t productId) {
+    return std::memcmp(status, kIdentity, kIdentityLength) == 0 && status[kProductIdLow] == (productId & 0xFF) &&
+           status[kProductIdHigh] == (productId >> 8);
+}
+
+// Whether a status sector announces a frame: the ready byte is exactly 1.
+inline bool IsFrameReady(const uint8_t* status) { return status[kReadyFlag] == 1; }
 
 // Command codes (byte 0 of the command sector).
 constexpr uint8_t kCmdStart = 0x10;

@@ -54,7 +54,7 @@ int CVidlynUSB3Lib::ReadFrameData(void* buffer, uint32_t size) {
         // A status sector of another device is no answer: whatever it says is ready
         // is not this camera's frame.
         if (!SeekRead(kStatusOffset, status, kSectorSize) || !IsOwnStatus(status)) return 0;
-        ready = status[kReadyFlag] == 1;
+        ready = IsFrameReady(status);
         NoteAnswer(ready);
     }
     if (!ready) return 0;
@@ -62,8 +62,7 @@ int CVidlynUSB3Lib::ReadFrameData(void* buffer, uint32_t size) {
 }
 
 bool CVidlynUSB3Lib::IsOwnStatus(const uint8_t* status) const {
-    return std::memcmp(status, kIdentity, kIdentityLength) == 0 && status[kProductIdLow] == (m_productId & 0xFF) &&
-           status[kProductIdHigh] == (m_productId >> 8);
+    return IsCameraStatus(status, m_productId);
 }
 
 bool CVidlynUSB3Lib::CameraAnswers() {

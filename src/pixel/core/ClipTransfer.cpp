@@ -38,6 +38,8 @@ bool ClipTransfer(PixRect& rect, int& x, int& y, int srcWidth, int srcHeight, in
     if (st < 0) dt -= st, st = 0;
     if (sr > srcWidth) dr -= sr - srcWidth, sr = srcWidth;
     if (sb > srcHeight) db -= sb - srcHeight, sb = srcHeight;
+    // A picture of no width or height (or a point outside one) leaves nothing to transfer.
+    if (sr <= sl || sb <= st) return Fail(rect, x, y);
 
     // Memory rows of the bottom-up bitmaps: picture row 0 is the last memory row.
     rect = {static_cast<int32_t>(sl), static_cast<int32_t>(srcHeight - sb), static_cast<int32_t>(sr),

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -77,13 +78,7 @@ int Read(const char* path, char* buf, size_t size, off_t offset, fuse_file_info*
         std::memcpy(buf, text.data() + offset, n);
         return static_cast<int>(n);
     }
-    const uint64_t end = CameraModel::DiskSize();
-    if (static_cast<uint64_t>(offset) >= end) return 0;
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, end - offset));
-    const Link::Clock::time_point done = camera->link->Schedule(offset, n);
-    if (!camera->model->ReadAt(offset, buf, n)) return -EIO;
-    std::this_thread::sleep_until(done);
-    return static_cast<int>(n);
+    return ModelFs::ReadDisk(*camera, buf, size, offset);
 }
 
 int Write(const char* path, const char* buf, size_t size, off_t offset, fuse_file_info*) {
@@ -91,12 +86,7 @@ int Write(const char* path, const char* buf, size_t size, off_t offset, fuse_fil
     const ServedCamera* camera = Self().Find(path, &state);
     if (!camera) return -ENOENT;
     if (state) return -EACCES;
-    if (offset < 0) return -EINVAL;
-    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(size, UINT32_MAX));
-    const Link::Clock::time_point done = camera->link->Schedule(offset, n);
-    if (!camera->model->WriteAt(offset, buf, n)) return -EIO;
-    std::this_thread::sleep_until(done);
-    return static_cast<int>(n);
+    return ModelFs::WriteDisk(*camera, buf, size, offset);
 }
 
 // A raw disk cannot be shortened; opening with truncation changes nothing.
@@ -124,6 +114,27 @@ ModelFs::ModelFs(std::vector<ServedCamera> cameras) : m_cameras(std::move(camera
 ModelFs::~ModelFs() { Stop(); }
 
 std::string ModelFs::FileName(int drive) { return "physicaldrive" + std::to_string(drive); }
+
+int ModelFs::ReadDisk(const ServedCamera& camera, char* buf, size_t size, off_t offset) {
+    if (offset < 0) return -EINVAL;
+    const uint64_t end = CameraModel::DiskSize();
+    if (static_cast<uint64_t>(offset) >= end) return 0;
+    // One request answers at most INT_MAX bytes, the most its result can count.
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>({size, end - offset, INT_MAX}));
+    const Link::Clock::time_point done = camera.link->Schedule(offset, n);
+    if (!camera.model->ReadAt(offset, buf, n)) return -EIO;
+    std::this_thread::sleep_until(done);
+    return static_cast<int>(n);
+}
+
+int ModelFs::WriteDisk(const ServedCamera& camera, const char* buf, size_t size, off_t offset) {
+    if (offset < 0) return -EINVAL;
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(size, INT_MAX));
+    const Link::Clock::time_point done = camera.link->Schedule(offset, n);
+    if (!camera.model->WriteAt(offset, buf, n)) return -EIO;
+    std::this_thread::sleep_until(done);
+    return static_cast<int>(n);
+}
 
 std::vector<std::string> ModelFs::Names() const {
     std::vector<std::string> names;

@@ -5,6 +5,8 @@
 // "physicaldriveN.state" shows the camera's state as text (registers, frames
 // sent, faults) for people and tests.
 #pragma once
+#include <sys/types.h>
+
 #include <future>
 #include <memory>
 #include <string>
@@ -43,6 +45,9 @@ public:
     std::vector<std::string> Names() const;
     const ServedCamera* Find(const char* path, bool* state) const;
     std::string StateText(const ServedCamera& camera) const;
+    // A read or write of the camera's raw disk: the bytes done, or -errno.
+    static int ReadDisk(const ServedCamera& camera, char* buf, size_t size, off_t offset);
+    static int WriteDisk(const ServedCamera& camera, const char* buf, size_t size, off_t offset);
 
 private:
     std::vector<ServedCamera> m_cameras;
