@@ -39,8 +39,12 @@ BUILD_TARGETS="VidlynSdk vidlyn_soak vidlyn_vcamd_host" "$here/build.sh" win || 
 out=$root/build/soak
 mkdir -p "$out/files"
 rm -f "$out/soak.csv" "$out/soak.png"
-# The soak's own prefix and wine server; the daemon is the Windows build's.
-ln -sfn "$root/build/win/vcam-host" "$out/vcam-host"
+# The soak's own prefix and wine server, and its own copies of the DLL, the program and
+# the daemon: a long run goes on while the build folder is rebuilt.
+[ -L "$out/vcam-host" ] && rm "$out/vcam-host"
+mkdir -p "$out/bin" "$out/vcam-host"
+cp "$root/build/win/bin/VidlynSdk_USB3_QM7720E.dll" "$root/build/win/bin/vidlyn_soak.exe" "$out/bin/" || exit 1
+cp "$root/build/win/vcam-host/vidlyn_vcamd" "$out/vcam-host/" || exit 1
 export VIDLYN_BUILD_DIR=$out
 trap '"$here/wine-emulator.sh" --shutdown "$out"' EXIT
 "$here/wine-emulator.sh" --prefix "$out" >/dev/null || exit 1
@@ -49,7 +53,7 @@ trap '"$here/wine-emulator.sh" --shutdown "$out"' EXIT
 
 echo "soak: $minutes minutes, a sample every $interval s, into $out"
 nice -n 10 "$here/vcam.sh" run --drives 1,2 --fps 4 -- \
-    "$here/wine-emulator.sh" "$root/build/win/bin/vidlyn_soak.exe" --minutes "$minutes" --interval "$interval" \
+    "$here/wine-emulator.sh" "$out/bin/vidlyn_soak.exe" --minutes "$minutes" --interval "$interval" \
     --csv "Z:$out/soak.csv" --files "Z:$out/files" | sed 's/\r$//'
 run=${PIPESTATUS[0]}
 [ -s "$out/soak.csv" ] || { echo "soak: no samples written" >&2; exit 1; }
