@@ -14,7 +14,6 @@
 #include "pixel/output/OutputKernels.h"
 #include "pixel/output/RecordKernels.h"
 #include "session/CVidlyn.h"
-#include "session/RecordWriter.h"
 #include "session/WorkerJoin.h"
 
 namespace {
@@ -149,26 +148,13 @@ void CVidlyn::FinishRecording(uint32_t lastArrival) {
 }
 
 void CVidlyn::RunRecordLoop() {
-    // Two frames: one is built from the picture while the other goes to the disk.
-    DibBuffer frames[2];
-    if (!frames[0].Create(m_avi.width, m_avi.height, 24) || !frames[1].Create(m_avi.width, m_avi.height, 24)) {
+    DibBuffer frame;
+    if (!frame.Create(m_avi.width, m_avi.height, 24)) {
         pushError(VIDLYN_ERR_MEMORY);
         FinishRecording(0);
         return;
     }
-    RecordWriter writer(m_avi);
-    int next = 0;                // the frame that is not being written
-    uint32_t lastArrival = 0;    // arrival of the newest frame in the file
-    uint32_t flightArrival = 0;  // arrival of the frame being written
-    // Collects the frame being written: false when it could not go into the
-    // file (full or unwritable), which ends the recording.
-    const auto collect = [&] {
-        if (!writer.InFlight()) return true;
-        const AviWriter::AddResult added = writer.Wait();
-        if (added == AviWriter::kAdded) lastArrival = flightArrival;
-        if (added == AviWriter::kWriteFailed) pushError(VIDLYN_ERR_SETTINGS);
-        return added == AviWriter::kAdded;
-    };
+    uint32_t lastArrival = 0;
     uint32_t taken;  // the picture as it was when the recording began is not recorded
     {
         FrameGuard::Reading reading(m_frameGuard);
@@ -184,20 +170,22 @@ void CVidlyn::RunRecordLoop() {
         if (m_recording.load() == 0) break;
         if (m_recFrameReady.exchange(0) == 0) continue;
         const uint32_t now = timeGetTime();
-        if (!TakeRecordFrame(frames[next], &taken)) continue;
+        if (!TakeRecordFrame(frame, &taken)) continue;
         if (m_recStartTime == 0) {
             m_recStartTime = now;
             m_recDuration += now;  // from here on the end time
         }
-        if (!collect()) break;  // the file is full or unwritable: it ends with the frames before
-        writer.Append(frames[next].bits);
-        flightArrival = now;
-        next ^= 1;
+        const AviWriter::AddResult added = m_avi.AddFrame(frame.bits);
+        if (added == AviWriter::kAdded) lastArrival = now;
+        if (added == AviWriter::kWriteFailed) pushError(VIDLYN_ERR_SETTINGS);
         // Past the end time (counted from the first frame, so that the
-        // timer's wrap-around does not matter): this frame is the last.
-        if (now - m_recStartTime > m_recDuration - m_recStartTime) break;
+        // timer's wrap-around does not matter), the file full or unwritable:
+        // the recording ends here.
+        if (added != AviWriter::kAdded || now - m_recStartTime > m_recDuration - m_recStartTime) {
+            FinishRecording(lastArrival);
+            return;
+        }
     }
-    // However it ended, the frames so far make the file.
-    collect();
+    // Stopped before the duration passed: the frames so far make the file.
     if (m_avi.IsOpen()) FinishRecording(lastArrival);
 }

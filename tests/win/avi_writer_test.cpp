@@ -5,7 +5,6 @@
 
 #include "FileReaders.h"
 #include "output/AviWriter.h"
-#include "session/RecordWriter.h"
 
 using namespace filetest;
 
@@ -129,32 +128,6 @@ TEST_F(AviFileTest, ReopeningTruncatesAndStartsAfresh) {
     ASSERT_EQ(avi.AddFrame(Frame(0).data()), AviWriter::kAdded);
     ASSERT_EQ(avi.Finalize(), 1);
     ExpectFrames(ReadAvi(path), 1);
-}
-
-TEST_F(AviFileTest, TheRecordersWriterThreadKeepsOrderAndFinishesTheFrameInFlight) {
-    // Room for three frames with their index, not for a fourth.
-    avi.sizeLimit = 224 + 3 * (8 + kS) + 8 + 3 * 16 + 100;
-    ASSERT_EQ(avi.Open(path.c_str()), 1);
-    std::vector<std::vector<uint8_t>> frames;
-    for (int i = 0; i < 4; ++i) frames.push_back(Frame(i));
-    {
-        RecordWriter writer(avi);
-        EXPECT_EQ(writer.Wait(), AviWriter::kAdded);  // nothing in flight
-        writer.Append(frames[0].data());
-        EXPECT_TRUE(writer.InFlight());
-        EXPECT_EQ(writer.Wait(), AviWriter::kAdded);
-        writer.Append(frames[1].data());
-        EXPECT_EQ(writer.Wait(), AviWriter::kAdded);
-        writer.Append(frames[2].data());  // still in flight when the writer goes
-    }
-    EXPECT_EQ(avi.frameCount, 3u);
-    RecordWriter writer(avi);
-    writer.Append(frames[3].data());
-    EXPECT_EQ(writer.Wait(), AviWriter::kFull);
-    writer.Append(nullptr);
-    EXPECT_EQ(writer.Wait(), AviWriter::kWriteFailed);
-    ASSERT_EQ(avi.Finalize(), 1);
-    ExpectFrames(ReadAvi(path), 3);
 }
 
 }  // namespace
