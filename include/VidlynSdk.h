@@ -106,11 +106,11 @@ extern "C" {
 /* Camera faults while streaming. The application always hears of them:
  *   Stall: the camera answers but has had no frame ready for 2 s (a working
  *     camera waits at most 0.58 s: the longest exposure, 289 ms, plus one
- *     frame at full size, 289 ms). Reported with 8 once per stall, about 2 s
- *     after the last frame; streaming goes on, and frames are delivered again
+ *     frame at full size, 289 ms). Reported with 8 once per stall, within
+ *     2.5 s of the last frame; streaming goes on, and frames are delivered again
  *     as soon as the camera sends them.
  *   Lost camera: it has not answered for 2 s (unplugged, or another device
- *     answers in its place). Reported with 13 about 2 s after its last answer;
+ *     answers in its place). Reported with 13 within 2.5 s of its last answer;
  *     streaming has ended. The next Vidlyn_StartPreview (or Vidlyn_Preview
  *     after Vidlyn_Close) looks for the camera again and starts a new
  *     stream: it works once the camera is plugged back in, and fails with 2

@@ -11,8 +11,8 @@ int CVidlyn::CopyOut(const DibBuffer* picture, int rowOrder, void* buffer, int s
     const int64_t needed =
         picture ? static_cast<int64_t>(picture->height) * static_cast<int64_t>(picture->stride) : INT64_MAX;
     if (picture == nullptr || picture->bits == nullptr || static_cast<int64_t>(size) < needed) {
-        PostFrameError(VIDLYN_ERR_MEMORY);
         pushError(VIDLYN_ERR_MEMORY);
+        PostFrameError(VIDLYN_ERR_MEMORY);
         return 0;
     }
     CopyFrameRows(static_cast<uint8_t*>(buffer), picture->bits, static_cast<size_t>(picture->stride),
@@ -41,8 +41,8 @@ int CVidlyn::SnapShot(void* buffer, int bufferSize, int rowOrder) {
         uint8_t* landing = FrameLanding(bytes);
         // Called also without a landing place: it ends the capture thread.
         if (m_device->FinishCapture(landing) != 0 || landing == nullptr) {
-            PostFrameError(VIDLYN_ERR_TRANSFER);
             pushError(VIDLYN_ERR_TRANSFER);
+            PostFrameError(VIDLYN_ERR_TRANSFER);
             return 0;
         }
         PlaceFrame(landing, bytes);

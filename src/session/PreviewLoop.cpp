@@ -39,6 +39,8 @@ int CVidlyn::FrameRateTenths(int frames, uint32_t elapsedMs) {
     return static_cast<int>(static_cast<double>(frames) * 10000.0 / static_cast<double>(elapsedMs));
 }
 
+// Frame-path codes are pushed before they are posted: an application that
+// reads the history when the message arrives finds the code there.
 void CVidlyn::PostFrameError(int code) {
     if (m_callbackWnd) {
         PostMessageA(m_callbackWnd, VIDLYN_MSG_FRAME, 0, static_cast<LPARAM>(code));
@@ -124,24 +126,24 @@ void CVidlyn::RunPreviewLoop() {
         const int status = m_device->GetFrameStatus();
         if (status == CVidlynUSB3Lib::kFrameFailed) {
             m_runFlag.store(0);
-            PostFrameError(VIDLYN_ERR_TRANSFER_STOPPED);
             pushError(VIDLYN_ERR_TRANSFER_STOPPED);
+            PostFrameError(VIDLYN_ERR_TRANSFER_STOPPED);
             break;
         }
         // A camera that answers but sends no frame is reported once per stall;
         // the stream goes on and takes its frames again when they come.
         const int32_t stalled = m_device->GetStallCount();
         if (stalled > stalls) {
-            PostFrameError(VIDLYN_ERR_TRANSFER);
             pushError(VIDLYN_ERR_TRANSFER);
+            PostFrameError(VIDLYN_ERR_TRANSFER);
         }
         stalls = stalled;
         if (status != CVidlynUSB3Lib::kFrameNew) {
             continue;
         }
         if (!TakeStreamFrame()) {
-            PostFrameError(VIDLYN_ERR_TRANSFER);
             pushError(VIDLYN_ERR_TRANSFER);
+            PostFrameError(VIDLYN_ERR_TRANSFER);
             continue;
         }
         m_recFrameReady.store(1);
