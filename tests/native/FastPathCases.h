@@ -429,6 +429,7 @@ TEST(FastPaths, GrayCorrectionMatchesTheStraightKernel) {
         {0, 120, 128, 130, 140, -3, 0, 2, 5},
         {0, 0, 255, 1000, -7, 255, -255, 40, -40},              // beyond the dialog's ranges: everything clips
         {0, INT_MAX, INT_MIN, 1, 129, INT_MAX, INT_MIN, 0, 1},  // products beyond 32 bits
+        {0, -128, 1023, -1023, 64, 4097, -4097, 300, -300},     // the edges of what the 16-bit lanes compute
     };
     ForEachPath([&](const std::string& path) {
         for (const bool tight : {false, true})

@@ -14,6 +14,7 @@
 
 #include "pixel/filter/FilterKernels.h"
 #include "pixel/filter/FilterRows.h"
+#include "pixel/gray/GrayRows.h"
 
 namespace {
 
@@ -126,11 +127,25 @@ TEST(Dispatch, EveryLookupRowGivesItsTablesBytes) {
             }
         }
         if (t.grayCorrection != nullptr) {
-            const auto src = Random(n, 5), before = Random(n, 6), even = Random(256, 7), odd = Random(256, 8);
-            auto out = before, want = before;
-            for (int i = 0; i < n; ++i) want[i] = (i & 1 ? odd : even)[src[i]];
-            const int done = t.grayCorrection(out.data(), src.data(), n, even.data(), odd.data());
-            ExpectDone(out, want, before, static_cast<size_t>(done), "gray correction, " + level);
+            // trunc(v * gain / 128) + offset, clipped; gains beyond what a row
+            // computes leave the whole row to the caller.
+            const int32_t settings[][4] = {{128, 128, 0, 0},           {300, 77, -20, 9}, {-40, 0, 255, 3},
+                                           {1023, -1023, 5000, -5000}, {2000, 128, 0, 0}, {128, -70000, 1, 1}};
+            for (const auto& g : settings) {
+                const auto src = Random(n, 5), before = Random(n, 6);
+                uint8_t tables[2][256];
+                for (int k = 0; k < 2; ++k)
+                    for (int v = 0; v < 256; ++v)
+                        tables[k][v] =
+                            static_cast<uint8_t>(std::clamp<int64_t>(int64_t{v} * g[k] / 128 + g[2 + k], 0, 255));
+                const pixel::GraySites sites{{tables[0], tables[1]}, {g[0], g[1]}, {g[2], g[3]}};
+                auto out = before, want = before;
+                for (int i = 0; i < n; ++i) want[i] = tables[i & 1][src[i]];
+                const int done = t.grayCorrection(out.data(), src.data(), n, sites);
+                ExpectDone(
+                    out, want, before, static_cast<size_t>(done),
+                    "gray correction, gains " + std::to_string(g[0]) + " " + std::to_string(g[1]) + ", " + level);
+            }
         }
     });
 }

@@ -27,6 +27,7 @@ RowTable Fill(SimdLevel level) {
         t.widen = WidenRowSse2;
         t.swapRows = SwapRowsSse2;
         t.narrow48 = NarrowSamplesSse2;
+        t.grayCorrection = GrayCorrectionRowSse2;
     }
     if (level >= SimdLevel::Avx2) {
         t.demosaic8 = DemosaicRow8Avx2;
@@ -36,6 +37,7 @@ RowTable Fill(SimdLevel level) {
         t.hueSaturation = HueSaturationRowAvx2;
         t.sharpen = SharpenRowAvx2;
         t.sharpenKeepsColumns = true;
+        t.grayCorrection = GrayCorrectionRowAvx2;
         t.grayFromColor = GrayFromColorRowAvx2;
         t.reorder = ReorderRowAvx2;
         t.reorderStream = ReorderRowStreamAvx2;
@@ -50,7 +52,7 @@ RowTable Fill(SimdLevel level) {
         t.hueSaturation = HueSaturationRowAvx512;
         t.sharpen = SharpenRowAvx512;
         t.sharpenReadsOwnRow = true;
-        t.grayCorrection = ApplyByteTablePairRowAvx512;
+        t.grayCorrection = GrayCorrectionRowAvx512;
         t.grayFromColor = GrayFromColorRowAvx512;
         t.narrow48 = NarrowSamplesAvx512;
         t.narrow64 = NarrowPixels64Avx512;

@@ -16,6 +16,7 @@ struct DemosaicRowJob;
 struct SharpenRowJob;
 struct ByteTable;
 struct WordTable;
+struct GraySites;
 
 struct RowTable {
     SimdLevel level;
@@ -36,9 +37,9 @@ struct RowTable {
     bool sharpenKeepsColumns;  // the row keeps its column sums from one row to the next
     bool sharpenReadsOwnRow;   // ... and leaves no tail, reading row y just before writing it
 
-    // Gray correction of a mosaic row (even and odd sites through their own
-    // tables) and gray from colour; each returns the bytes (pixels) done.
-    int (*grayCorrection)(uint8_t* dst, const uint8_t* src, int bytes, const uint8_t* even, const uint8_t* odd);
+    // Gray correction of a mosaic row (even and odd sites each by their own
+    // gain and offset) and gray from colour; each returns the bytes (pixels) done.
+    int (*grayCorrection)(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
     int (*grayFromColor)(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
 
     // Byte moves; each does the whole row.

@@ -1,5 +1,6 @@
 // Row walking shared by the convert kernels: where row i of a transfer starts
-// in the destination and the source, and unaligned-safe 16-bit sample access.
+// in the destination and the source, the one loop nest of the per-pixel
+// kernels, and unaligned-safe 16-bit sample access.
 #pragma once
 #include <cstddef>
 #include <cstring>
@@ -37,17 +38,43 @@ inline void ForEachRow(uint8_t* dst, const uint8_t* src, const PixRect* rect, in
     for (int i = 0; i < rows; ++i, d += dstStride, s += srcStep) rowFn(d, s, pixels);
 }
 
-// Runs a kernel whose rows are independent of each other over bands of its
-// rectangle's rows, one call per band on the band helpers: how the straight
-// kernels use every core where the processor has no vector rows for them.
-inline int KernelInStripes(ConvertKernel kernel, uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol,
-                           int dstRow, uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
-                           intptr_t word2) {
-    ForEachStripe(r->bottom - r->top, 64, [&](int first, int end) {
-        const PixRect band{r->left, r->top + first, r->right, r->top + end};
-        kernel(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride, word1, word2);
+// Where a convert kernel's rectangle lies in its two buffers (its arguments).
+struct KernelRect {
+    uint8_t* dst;
+    const uint8_t* src;
+    const PixRect* r;
+    int dstCol, dstRow;
+    uint16_t dstBpp, srcBpp;
+    int dstStride, srcStride;
+};
+
+// A kernel without a vector row at this level: every unit by its rule.
+struct NoVectorRow {
+    int operator()(uint8_t*, const uint8_t*, int) const { return 0; }
+};
+
+// The one loop nest of the per-pixel kernels. The rectangle's rows run in
+// bands of at least minRows rows side by side on the band helpers (minRows 0:
+// every row on the calling thread, top to bottom, as the straight kernels
+// run); each row goes through vectorRow(d, s, n) as far as the vectors reach
+// (it returns the units it did from the row's start, at most n) and the rest
+// through unit(d, s, i), the rule the straight kernel applies to every unit.
+// d and s are the row's first output and source bytes; a row has
+// unitsPerPixel units per pixel.
+template <typename VectorRow, typename Unit>
+inline void RunRows(const KernelRect& k, int unitsPerPixel, int minRows, const VectorRow& vectorRow, const Unit& unit) {
+    const auto rows = [&](const PixRect* band, int dstRow) {
+        ForEachRow<false>(k.dst, k.src, band, k.dstCol, dstRow, k.dstBpp, k.srcBpp, k.dstStride, k.srcStride,
+                          [&](uint8_t* d, const uint8_t* s, int m) {
+                              const int n = m * unitsPerPixel;
+                              for (int i = vectorRow(d, s, n); i < n; ++i) unit(d, s, i);
+                          });
+    };
+    if (minRows <= 0) return rows(k.r, k.dstRow);
+    ForEachStripe(k.r->bottom - k.r->top, minRows, [&](int first, int end) {
+        const PixRect band{k.r->left, k.r->top + first, k.r->right, k.r->top + end};
+        rows(&band, k.dstRow + first);
     });
-    return 1;
 }
 
 }  // namespace pixel

@@ -81,68 +81,87 @@ void BuildSharpnessTable(int16_t* table, int maxValue, int sharpness) {
 
 // ---- lookup kernel (gamma, contrast, brightness) ----------------------------
 
+namespace {
+
+// One sample through the table: table[min(v, M)] (an 8-bit sample is at most M).
+template <bool Wide>
+inline void LookUp(uint8_t* d, const uint8_t* s, const uint16_t* table) {
+    if constexpr (Wide) {
+        Store16(d, table[std::min<int>(Load16(s), kFilterMax10)]);
+    } else {
+        *d = static_cast<uint8_t>(table[*s]);
+    }
+}
+
+// Pixel by pixel, the first sample (gray) or the first three (colour): the
+// straight kernel, and the fast one where the level has no vector row.
+template <bool Wide>
+void TablePixels(const pixel::KernelRect& k, const uint16_t* table, int minRows) {
+    constexpr int kSample = Wide ? 2 : 1;
+    const int channels = (k.srcBpp == 1 || k.srcBpp == 2) ? 1 : 3;
+    pixel::RunRows(k, 1, minRows, pixel::NoVectorRow{}, [&](uint8_t* d, const uint8_t* s, int x) {
+        for (int c = 0; c < channels; ++c)
+            LookUp<Wide>(d + x * k.dstBpp + c * kSample, s + x * k.srcBpp + c * kSample, table);
+    });
+}
+
+// Rows as streams of samples (the same pixel size on both sides): the
+// vector row, then the row's last samples one by one; a fourth sample stays.
+template <bool Wide, typename VectorRow>
+void TableSamples(const pixel::KernelRect& k, const uint16_t* table, const VectorRow& vectorRow) {
+    constexpr int kSample = Wide ? 2 : 1;
+    const bool keepFourth = k.srcBpp == 4 * kSample;
+    pixel::RunRows(k, k.srcBpp / kSample, 64, vectorRow, [&](uint8_t* d, const uint8_t* s, int i) {
+        if (!keepFourth || i % 4 != 3) LookUp<Wide>(d + i * kSample, s + i * kSample, table);
+    });
+}
+
+}  // namespace
+
 int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
                               uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                               intptr_t) {
+    const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
     const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
-    const int bpp = srcBpp;
-    const int channels = (bpp == 1 || bpp == 2) ? 1 : 3;
-    if (FilterMaxValue(bpp) == kFilterMax10) {
-        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
-                                 [&](uint8_t* d, const uint8_t* s, int m) {
-                                     for (int x = 0; x < m; ++x, d += dstBpp, s += bpp)
-                                         for (int c = 0; c < channels; ++c)
-                                             Store16(d + 2 * c, table[std::min<int>(Load16(s + 2 * c), kFilterMax10)]);
-                                 });
+    if (FilterMaxValue(srcBpp) == kFilterMax10) {
+        TablePixels<true>(k, table, 0);
     } else {
-        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
-                                 [&](uint8_t* d, const uint8_t* s, int m) {
-                                     for (int x = 0; x < m; ++x, d += dstBpp, s += bpp)
-                                         for (int c = 0; c < channels; ++c) d[c] = static_cast<uint8_t>(table[s[c]]);
-                                 });
+        TablePixels<false>(k, table, 0);
     }
     return 1;
 }
 
 int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow, uint16_t dstBpp,
                      uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t word2) {
+    const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
+    const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
     const int bpp = srcBpp;
-    const pixel::RowTable& rowsAt = pixel::Rows();
     const bool wide = FilterMaxValue(bpp) == kFilterMax10;
     if (dstBpp != srcBpp || (bpp != 1 && bpp != 3 && bpp != 4 && !wide))
         return KernelApplyTableReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                          word2);
-    if (wide ? rowsAt.wordTable == nullptr : rowsAt.byteTable == nullptr)
-        return pixel::KernelInStripes(KernelApplyTableReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride,
-                                      srcStride, word1, word2);
-    const uint16_t* table = reinterpret_cast<const uint16_t*>(word1);
+    const pixel::RowTable& rowsAt = pixel::Rows();
     const bool keepFourth = bpp == 4 || bpp == 8;
-    // Rows as streams of samples: the vectors, then the tail one by one.
-    const auto run = [&](auto&& vectorRow, auto&& sample, int sampleBytes) {
-        pixel::ForEachStripe(r->bottom - r->top, 64, [&](int first, int end) {
-            const PixRect band{r->left, r->top + first, r->right, r->top + end};
-            pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
-                                     [&](uint8_t* d, const uint8_t* s, int m) {
-                                         const int n = m * bpp / sampleBytes;
-                                         for (int i = vectorRow(d, s, n); i < n; ++i)
-                                             if (!keepFourth || i % 4 != 3) sample(d, s, i);
-                                     });
-        });
-    };
     if (wide) {
-        const auto sample = [&](uint8_t* d, const uint8_t* s, int i) {
-            Store16(d + 2 * i, table[std::min<int>(Load16(s + 2 * i), kFilterMax10)]);
-        };
+        if (rowsAt.wordTable == nullptr) {
+            TablePixels<true>(k, table, 64);
+            return 1;
+        }
         pixel::WordTable words;
         pixel::MakeWordTable(words, table);
-        run([&](uint8_t* d, const uint8_t* s, int n) { return rowsAt.wordTable(d, s, n, keepFourth, words); }, sample,
-            2);
+        TableSamples<true>(k, table, [&](uint8_t* d, const uint8_t* s, int n) {
+            return rowsAt.wordTable(d, s, n, keepFourth, words);
+        });
+        return 1;
+    }
+    if (rowsAt.byteTable == nullptr) {
+        TablePixels<false>(k, table, 64);
         return 1;
     }
     pixel::ByteTable bytes;
     pixel::MakeByteTable(bytes, table);
-    const auto sample = [&](uint8_t* d, const uint8_t* s, int i) { d[i] = bytes.bytes[s[i]]; };
-    run([&](uint8_t* d, const uint8_t* s, int n) { return rowsAt.byteTable(d, s, n, keepFourth, bytes); }, sample, 1);
+    TableSamples<false>(
+        k, table, [&](uint8_t* d, const uint8_t* s, int n) { return rowsAt.byteTable(d, s, n, keepFourth, bytes); });
     return 1;
 }
 
@@ -499,35 +518,46 @@ void HueSaturationPixel(uint8_t& blue, uint8_t& green, uint8_t& red, int hue, in
     blue = static_cast<uint8_t>(b), green = static_cast<uint8_t>(g), red = static_cast<uint8_t>(r);
 }
 
+namespace {
+
+// One pixel through the hexcone: 8-bit channels as they are, 10-bit ones in
+// as min(v, 1023) >> 2 and out as v8 << 2 | v8 >> 6.
+template <bool Wide>
+inline void HuePixel(uint8_t* d, const uint8_t* s, int rot, const std::array<int32_t, 256>& chroma) {
+    int channel[3];
+    for (int c = 0; c < 3; ++c) channel[c] = Wide ? std::min<int>(Load16(s + 2 * c), kFilterMax10) >> 2 : s[c];
+    Hexcone(channel[0], channel[1], channel[2], rot, chroma);
+    for (int c = 0; c < 3; ++c) {
+        const int v = channel[c];
+        if constexpr (Wide) {
+            Store16(d + 2 * c, static_cast<uint16_t>(v << 2 | v >> 6));
+        } else {
+            d[c] = static_cast<uint8_t>(v);
+        }
+    }
+}
+
+template <bool Wide, typename VectorRow>
+void HuePixels(const pixel::KernelRect& k, int rot, const std::array<int32_t, 256>& chroma, int minRows,
+               const VectorRow& vectorRow) {
+    pixel::RunRows(k, 1, minRows, vectorRow, [&](uint8_t* d, const uint8_t* s, int x) {
+        HuePixel<Wide>(d + x * k.dstBpp, s + x * k.srcBpp, rot, chroma);
+    });
+}
+
+}  // namespace
+
 int KernelHueSaturationReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
                                  uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                                  intptr_t) {
+    const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
     const auto* params = reinterpret_cast<const HueSatParams*>(word1);
     const auto chroma = ChromaSnapshot(params->saturation);
     const int rot = HueRotation(params->hue);
     if (srcBpp == 6 || srcBpp == 8) {
-        // 10-bit channels: min(v, 1023) >> 2 into the transform, v8 << 2 | v8 >> 6 back.
-        const auto in = [](const uint8_t* p) { return std::min<int>(Load16(p), kFilterMax10) >> 2; };
-        const auto out = [](uint8_t* p, int v) { Store16(p, static_cast<uint16_t>(v << 2 | v >> 6)); };
-        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
-                                 [&](uint8_t* d, const uint8_t* s, int m) {
-                                     for (int x = 0; x < m; ++x, d += dstBpp, s += srcBpp) {
-                                         int b = in(s), g = in(s + 2), red = in(s + 4);
-                                         Hexcone(b, g, red, rot, chroma);
-                                         out(d, b), out(d + 2, g), out(d + 4, red);
-                                     }
-                                 });
+        HuePixels<true>(k, rot, chroma, 0, pixel::NoVectorRow{});
     } else if (srcBpp == 3 || srcBpp == 4) {
-        pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
-                                 [&](uint8_t* d, const uint8_t* s, int m) {
-                                     for (int x = 0; x < m; ++x, d += dstBpp, s += srcBpp) {
-                                         int b = s[0], g = s[1], red = s[2];
-                                         Hexcone(b, g, red, rot, chroma);
-                                         d[0] = static_cast<uint8_t>(b);
-                                         d[1] = static_cast<uint8_t>(g);
-                                         d[2] = static_cast<uint8_t>(red);
-                                     }
-                                 });
+        HuePixels<false>(k, rot, chroma, 0, pixel::NoVectorRow{});
     }
     return 1;
 }
@@ -540,38 +570,18 @@ int KernelHueSaturation(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
     if ((srcBpp != 3 && srcBpp != 4 && !wide) || dstBpp != srcBpp)
         return KernelHueSaturationReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
-    const auto vectorRow = pixel::Rows().hueSaturation;
-    if (vectorRow == nullptr || saturation < -256 || saturation > 256)
-        return pixel::KernelInStripes(KernelHueSaturationReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp,
-                                      dstStride, srcStride, word1, word2);
-    ChromaSnapshot(saturation);  // the shared table follows the last saturation run, as on the straight path
+    const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
+    const auto chroma = ChromaSnapshot(saturation);  // the shared table follows the last run, as on the straight path
     const int rot = HueRotation(params->hue);
-    const int rows = r->bottom - r->top;
-    pixel::ForEachStripe(rows, 32, [&](int first, int end) {
-        const PixRect band{r->left, r->top + first, r->right, r->top + end};
-        const auto chroma = ChromaSnapshot(saturation);
-        pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
-                                 [&](uint8_t* d, const uint8_t* s, int m) {
-                                     // Vectors, then one by one.
-                                     const int done = vectorRow(d, s, m, srcBpp, saturation, rot);
-                                     d += done * dstBpp, s += done * srcBpp;
-                                     for (int x = done; x < m; ++x, d += dstBpp, s += srcBpp) {
-                                         // The rest of the row as the straight kernel does it.
-                                         const auto in = [&](int c) {
-                                             return wide ? std::min<int>(Load16(s + 2 * c), kFilterMax10) >> 2 : s[c];
-                                         };
-                                         int channel[3] = {in(0), in(1), in(2)};
-                                         Hexcone(channel[0], channel[1], channel[2], rot, chroma);
-                                         for (int c = 0; c < 3; ++c) {
-                                             const int v = channel[c];
-                                             if (wide) {
-                                                 Store16(d + 2 * c, static_cast<uint16_t>(v << 2 | v >> 6));
-                                             } else {
-                                                 d[c] = static_cast<uint8_t>(v);
-                                             }
-                                         }
-                                     }
-                                 });
-    });
+    auto vectorRow = pixel::Rows().hueSaturation;
+    if (saturation < -256 || saturation > 256) vectorRow = nullptr;  // beyond the vector rows' settings
+    const auto row = [&](uint8_t* d, const uint8_t* s, int n) {
+        return vectorRow != nullptr ? vectorRow(d, s, n, srcBpp, saturation, rot) : 0;
+    };
+    if (wide) {
+        HuePixels<true>(k, rot, chroma, 32, row);
+    } else {
+        HuePixels<false>(k, rot, chroma, 32, row);
+    }
     return 1;
 }

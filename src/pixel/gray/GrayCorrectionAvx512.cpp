@@ -10,11 +10,10 @@ namespace pixel {
 using simd::LoadTable256;
 using simd::LookUp256;
 
-VIDLYN_AVX512 int ApplyByteTablePairRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const uint8_t* even,
-                                              const uint8_t* odd) {
+VIDLYN_AVX512 int GrayCorrectionRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites) {
     __m512i e[4], o[4];
-    LoadTable256(e, even);
-    LoadTable256(o, odd);
+    LoadTable256(e, sites.table[0]);
+    LoadTable256(o, sites.table[1]);
     int i = 0;
     for (; i + 64 <= bytes; i += 64) {
         const __m512i x = _mm512_loadu_si512(src + i);

@@ -44,24 +44,28 @@ int GrayCorrection(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCo
                    uint16_t srcBpp, int dstStride, int srcStride, const GrayParams& p) {
     // One table per site class: trunc(v * gain / 128) + offset, clipped.
     uint8_t table[4][256];
+    int gain[4], offset[4];
     for (int c = 0; c < 4; ++c) {
-        int gain = 128, offset = 0;
-        ClassGainOffset(p, static_cast<BayerClass>(c), gain, offset);
+        ClassGainOffset(p, static_cast<BayerClass>(c), gain[c], offset[c]);
         for (int v = 0; v < 256; ++v)
-            table[c][v] = static_cast<uint8_t>(std::clamp<int64_t>(int64_t{v} * gain / 128 + offset, 0, 255));
+            table[c][v] = static_cast<uint8_t>(std::clamp<int64_t>(int64_t{v} * gain[c] / 128 + offset[c], 0, 255));
     }
     const auto vectorRow = Vector && dstBpp == 1 && srcBpp == 1 ? pixel::Rows().grayCorrection : nullptr;
     const int phase = p.mode & 3;
     int y = 0;
-    pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
-                             [&](uint8_t* d, const uint8_t* s, int m) {
-                                 const int even = static_cast<int>(BayerClassAt(phase, 0, y));
-                                 const int odd = static_cast<int>(BayerClassAt(phase, 1, y));
-                                 int x = 0;
-                                 if (vectorRow != nullptr) x = vectorRow(d, s, m, table[even], table[odd]);
-                                 for (; x < m; ++x) d[x * dstBpp] = table[(x & 1) ? odd : even][s[x * srcBpp]];
-                                 ++y;
-                             });
+    pixel::ForEachRow<false>(
+        dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, [&](uint8_t* d, const uint8_t* s, int m) {
+            const int even = static_cast<int>(BayerClassAt(phase, 0, y));
+            const int odd = static_cast<int>(BayerClassAt(phase, 1, y));
+            int x = 0;
+            if (vectorRow != nullptr) {
+                const pixel::GraySites sites{
+                    {table[even], table[odd]}, {gain[even], gain[odd]}, {offset[even], offset[odd]}};
+                x = vectorRow(d, s, m, sites);
+            }
+            for (; x < m; ++x) d[x * dstBpp] = table[(x & 1) ? odd : even][s[x * srcBpp]];
+            ++y;
+        });
     return 1;
 }
 
@@ -154,15 +158,20 @@ void MeasureGrayGains(const uint8_t* bits, int width, int height, int stride, Gr
     ratio(BayerClass::Red, params->gainB);
 }
 
+namespace {
+
+// Gray from one colour pixel (blue, green, red).
+inline void GrayPixel(uint8_t* d, const uint8_t* p) {
+    d[0] = static_cast<uint8_t>(std::min((59 * p[1] + 30 * p[2] + 11 * p[0]) / 100, 255));
+}
+
+}  // namespace
+
 int KernelGrayFromColorReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
                                  uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
-    pixel::ForEachRow<false>(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride,
-                             [&](uint8_t* d, const uint8_t* s, int m) {
-                                 for (int x = 0; x < m; ++x, d += dstBpp, s += srcBpp) {
-                                     const int gray = (59 * s[1] + 30 * s[2] + 11 * s[0]) / 100;
-                                     d[0] = static_cast<uint8_t>(std::min(gray, 255));
-                                 }
-                             });
+    const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
+    pixel::RunRows(k, 1, 0, pixel::NoVectorRow{},
+                   [&](uint8_t* d, const uint8_t* s, int x) { GrayPixel(d + x * dstBpp, s + x * srcBpp); });
     return 1;
 }
 
@@ -171,21 +180,11 @@ int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
     if (dstBpp != 1 || (srcBpp != 3 && srcBpp != 4))
         return KernelGrayFromColorReference(dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride, word1,
                                             word2);
+    const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
     const auto vectorRow = pixel::Rows().grayFromColor;
-    if (vectorRow == nullptr)
-        return pixel::KernelInStripes(KernelGrayFromColorReference, dst, src, r, dstCol, dstRow, dstBpp, srcBpp,
-                                      dstStride, srcStride, word1, word2);
-    const int rows = r->bottom - r->top;
-    pixel::ForEachStripe(rows, 64, [&](int first, int end) {
-        const PixRect band{r->left, r->top + first, r->right, r->top + end};
-        pixel::ForEachRow<false>(dst, src, &band, dstCol, dstRow + first, dstBpp, srcBpp, dstStride, srcStride,
-                                 [&](uint8_t* d, const uint8_t* s, int m) {
-                                     const int done = vectorRow(d, s, m, srcBpp);
-                                     for (int x = done; x < m; ++x) {
-                                         const uint8_t* p = s + x * srcBpp;
-                                         d[x] = static_cast<uint8_t>((59 * p[1] + 30 * p[2] + 11 * p[0]) / 100);
-                                     }
-                                 });
-    });
+    pixel::RunRows(
+        k, 1, 64,
+        [&](uint8_t* d, const uint8_t* s, int n) { return vectorRow != nullptr ? vectorRow(d, s, n, srcBpp) : 0; },
+        [&](uint8_t* d, const uint8_t* s, int x) { GrayPixel(d + x, s + x * srcBpp); });
     return 1;
 }

@@ -9,11 +9,24 @@ namespace pixel {
 // at a time; returns the number of pixels done (a multiple of 16).
 int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
 
-// Even bytes (from the row's start) through `even`, odd ones through `odd`:
-// the two site classes of a mosaic row. 64 bytes at a time (AVX-512 VBMI);
-// returns the number of bytes done. In place allowed. (Sixteen shuffles a
-// table made an AVX2 twin slower than the straight loop: 6.9 against 4.5 ms.)
-int ApplyByteTablePairRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const uint8_t* even, const uint8_t* odd);
+// The two site classes of one mosaic row: even bytes (from the row's start)
+// and odd ones, each with its table of trunc(v * gain / 128) + offset clipped
+// to 0..255, and that gain and offset.
+struct GraySites {
+    const uint8_t* table[2];
+    int32_t gain[2];
+    int32_t offset[2];
+};
+
+// Gray correction of `bytes` bytes of a mosaic row; returns the number of bytes
+// done from the row's start. In place allowed. The SSE2 and AVX2 rows compute
+// the formula in 16-bit lanes, 16 or 32 bytes at a time, for gains of
+// -1023..1023 (none done otherwise); the AVX-512 row looks the tables up, 64
+// bytes at a time, for any gain. (A table looked up by sixteen AVX2 shuffles
+// was slower than the straight loop: 6.9 against 4.5 ms.)
+int GrayCorrectionRowSse2(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
+int GrayCorrectionRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
+int GrayCorrectionRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
 
 // Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 64
 // at a time (AVX-512 with byte permutes), the rest of 16 by the AVX2 row;
