@@ -238,6 +238,25 @@ TEST_F(Faults, ReconnectAsAnotherProductIsGivenUpAndNotStarted) {
     EXPECT_EQ(StateNumber(3, "started"), started) << "another device is not sent the start command";
 }
 
+// Daemon: after 8 frames the camera drops off the link and is back 0.5 s later
+// as itself, powered up again: it answers but is no longer started.
+TEST_F(Faults, CameraThatResetsItselfIsAStallUntilAStopAndStart) {
+    Camera cam;
+    ASSERT_EQ(Vidlyn_StartPreview(cam.handle), 1);
+    ASSERT_TRUE(WaitForState(3, "removed", 1));
+    const long heard = cam.Hear(VIDLYN_ERR_TRANSFER);
+    std::printf("reset camera heard %ld ms after the daemon's unplug was seen\n", heard);
+    EXPECT_GE(heard, 0);
+    EXPECT_EQ(StateNumber(3, "started"), 0);
+    EXPECT_LT(cam.Stop(), kStopWithinMs);
+    // The start sends the start command again, and the frames come back.
+    ASSERT_EQ(Vidlyn_StartPreview(cam.handle), 1);
+    EXPECT_TRUE(cam.NextFrame(20000));
+    EXPECT_EQ(StateNumber(3, "started"), 1);
+    EXPECT_LT(cam.Stop(), kStopWithinMs);
+    EXPECT_EQ(cam.Codes(), std::vector<int>{});
+}
+
 // Sessions on cameras 0 .. count-1 (drives `drives`) stream at once: each gets
 // rising frames of its own camera, nothing is reported, and every stop returns.
 void StreamAtOnce(const std::vector<int>& drives) {
