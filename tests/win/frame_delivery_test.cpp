@@ -65,6 +65,28 @@ TEST_F(FrameDelivery, GetImageReturnsTheCamerasFramesConvertedOnceEach) {
     EXPECT_EQ(Vidlyn_StopPreview(h), 1);
 }
 
+TEST_F(FrameDelivery, MirroredStreamsDeliverTheMirroredFrame) {
+    // Unmirrored 24-bit frames are demosaiced where the camera left them; a
+    // mirrored one must still be turned first, whichever way the picture is.
+    ASSERT_EQ(Vidlyn_SetMirrorH(h, 1), 1);
+    ASSERT_EQ(Vidlyn_SetMirrorV(h, 1), 1);
+    ASSERT_EQ(Vidlyn_StartPreview(h), 1);
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(NextImage(image, 24));
+    ASSERT_EQ(Vidlyn_StopPreview(h), 1);
+    uint32_t found = 0;
+    for (uint32_t n = camera->FramesDelivered(); n > 0 && found == 0; --n) {
+        const std::vector<uint8_t> raw = streamtest::Picture(*camera, n);
+        std::vector<uint8_t> turned(raw.size());
+        for (int y = 0; y < streamtest::kHeight; ++y)
+            for (int x = 0; x < streamtest::kWidth; ++x)
+                turned[size_t(y) * streamtest::kWidth + x] =
+                    raw[size_t(streamtest::kHeight - 1 - y) * streamtest::kWidth + (streamtest::kWidth - 1 - x)];
+        if (streamtest::Demosaiced24(turned, s->m_adjust) == image) found = n;
+    }
+    EXPECT_NE(found, 0u) << "not the mirrored conversion of a frame the camera sent";
+}
+
 TEST_F(FrameDelivery, GetImageNeverReturnsATornFrame) {
     // 8 bits: the picture is the camera's frame itself, numbered in its first bytes.
     ASSERT_EQ(Vidlyn_SetColorMode(h, 8), 1);
