@@ -8,8 +8,9 @@
 #  3. the latency of starting, stopping and single frames (scripts/bench-latency.sh);
 #  4. the recorder at 8, 24 and 48 bits beside a plain sequential write of the
 #     same bytes to the same folder, with the frames it lost;
-#  5. frames lost by the sample's `stream` while two busy loops keep both
-#     cores busy, with the camera at 10 frames per second and at the link's rate.
+#  5. frames lost by the sample's `stream` (Vidlyn_GetImage) and by the callback
+#     mode while two busy loops keep both cores busy, with the camera at 10 frames
+#     per second and at the link's rate.
 #
 #   scripts/bench-vcam.sh [SECONDS per stream, default 5]
 set -euo pipefail
@@ -64,7 +65,8 @@ done
 for fps in 10 0; do
     clean
     if [ "$fps" = 0 ]; then "$here/vcam.sh" start --drives 1 >/dev/null; else "$here/vcam.sh" start --drives 1 --fps "$fps" >/dev/null; fi
-    printf 'camera at %s: ' "$([ "$fps" = 0 ] && echo "the link's rate" || echo "$fps fps")"
+    echo "camera at $([ "$fps" = 0 ] && echo "the link's rate" || echo "$fps fps"):"
     sample --mode 24 stream "$seconds" | grep '^stream:'
+    bench callback "$seconds"
     "$here/vcam.sh" stop >/dev/null
 done

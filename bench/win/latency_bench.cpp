@@ -10,7 +10,10 @@
 //   vidlyn_latency_bench.exe record SECONDS BITS...
 //       frames per second recorded into an AVI file, beside a plain sequential
 //       write of the same bytes to the same folder right after, and the frames
-//       lost by the camera's frame counter.
+//       lost by the camera's frame counter;
+//   vidlyn_latency_bench.exe callback SECONDS
+//       frames the callback mode delivers at 24 bits and the frames lost
+//       between them, read from the camera's frame counter.
 #include <windows.h>
 
 #include <algorithm>
@@ -291,10 +294,53 @@ int RecordAt(int bits, int seconds) {
     return 0;
 }
 
+// Frames the callback mode announces during `seconds` at 24 bits, read from
+// the camera's frame counter in the application's buffer as each notice is
+// handled: the frames it delivered and the frames lost between them.
+int CallbackLoss(int seconds) {
+    const int h = Vidlyn_Initialize(nullptr);
+    CVidlyn* s = SdkRegistry::Session(h);
+    if (!s || !s->m_device->IsOpen()) {
+        std::fprintf(stderr, "no camera: start the virtual camera first (scripts/bench-vcam.sh)\n");
+        return 1;
+    }
+    Vidlyn_SetColorMode(h, 24);
+    const int width = Vidlyn_Width(h), height = Vidlyn_Height(h);
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    std::vector<uint8_t> buffer(stride * height);
+    HWND wnd = CreateWindowExA(0, "STATIC", "frames", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (!Vidlyn_CallBackPreview(h, wnd, buffer.data(), static_cast<int>(buffer.size()), 1)) {
+        std::fprintf(stderr, "callback mode did not start (code %d)\n", Vidlyn_GetLastError(h));
+        return 1;
+    }
+    long frames = 0, lost = 0;
+    uint32_t last = 0;
+    const double t0 = NowMs();
+    MSG msg;
+    while (NowMs() - t0 < seconds * 1000.0) {
+        if (!PeekMessageA(&msg, wnd, VIDLYN_MSG_FRAME, VIDLYN_MSG_FRAME, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
+            continue;
+        }
+        if (msg.wParam == 0) continue;  // a frame-path error
+        const uint32_t counter = vidlyn::vcam::ReadCounter(
+            width, [&](int x, int y) { return static_cast<int>(buffer[static_cast<size_t>(y) * stride + 3 * x + 1]); });
+        ++frames;
+        if (counter > last + 1 && last != 0) lost += counter - last - 1;
+        if (counter) last = counter;
+    }
+    Vidlyn_Close(h);
+    Vidlyn_Release(h);
+    DestroyWindow(wnd);
+    std::printf("callback mode, 24 bits: %ld frames in %d s, %ld lost by the frame counter\n", frames, seconds, lost);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "latency";
+    if (command == "callback" && argc > 2) return CallbackLoss(std::max(1, std::atoi(argv[2])));
     if (command == "latency") return Latency(argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
     if (command == "record" && argc > 3) {
         // The recorder and the plain write meet the same page cache: a write of
@@ -310,6 +356,7 @@ int main(int argc, char** argv) {
         for (int i = 3; i < argc; ++i) status |= RecordAt(std::atoi(argv[i]), seconds);
         return status;
     }
-    std::fprintf(stderr, "usage: vidlyn_latency_bench latency [REPETITIONS] | record SECONDS BITS...\n");
+    std::fprintf(stderr,
+                 "usage: vidlyn_latency_bench latency [REPETITIONS] | record SECONDS BITS... | callback SECONDS\n");
     return 2;
 }
