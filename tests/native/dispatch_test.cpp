@@ -182,8 +182,17 @@ TEST(Dispatch, EveryPixelRowGivesItsFormulasBytes) {
             const auto src = Random(2 * static_cast<size_t>(n), 13), before = Random(n, 14);
             auto out = before, want = before;
             for (int i = 0; i < n; ++i) want[i] = static_cast<uint8_t>(Word(&src[2 * i]) >> 2);
-            const int done = t.narrow48(out.data(), src.data(), n, false, false);
-            ExpectDone(out, want, before, static_cast<size_t>(done), "48 to 24 bits, " + level);
+            for (const bool stream : {false, true})
+                for (const bool descending : {false, true}) {
+                    auto o = before;
+                    const int done = t.narrow48(o.data() + 1, src.data() + 2, n - 1, stream, descending);
+                    o.erase(o.begin());
+                    auto w = want, b = before;
+                    w.erase(w.begin()), b.erase(b.begin());
+                    ExpectDone(
+                        o, w, b, static_cast<size_t>(done),
+                        "48 to 24 bits, " + level + (stream ? ", streamed" : "") + (descending ? ", falling" : ""));
+                }
         }
         if (t.narrow64 != nullptr) {
             const auto src = Random(8 * static_cast<size_t>(n), 15), before = Random(3 * static_cast<size_t>(n), 16);

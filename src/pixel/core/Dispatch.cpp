@@ -43,6 +43,7 @@ RowTable Fill(SimdLevel level) {
         t.reorderStream = ReorderRowStreamAvx2;
         t.mirror = MirrorRowAvx2;
         t.widen = WidenRowAvx2;
+        t.narrow48 = NarrowSamplesAvx2;
     }
     if (level >= SimdLevel::Avx512) {
         t.demosaic8 = DemosaicRow8Avx512;

@@ -13,6 +13,7 @@ namespace pixel {
 // row from its end, so that a picture read bottom-up is read as one falling
 // stream of addresses, which the processor's prefetchers follow.
 int NarrowSamplesSse2(uint8_t* dst, const uint8_t* src, int samples, bool stream, bool descending);
+int NarrowSamplesAvx2(uint8_t* dst, const uint8_t* src, int samples, bool stream, bool descending);
 int NarrowSamplesAvx512(uint8_t* dst, const uint8_t* src, int samples, bool stream, bool descending);
 
 // 64-bit pixels: `pixels` pixels become three bytes each (the fourth sample is
