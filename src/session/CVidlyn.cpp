@@ -5,6 +5,7 @@
 #include "VidlynSdk.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "output/DibBuffer.h"
+#include "session/FrameNoticePool.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ constexpr int kBitsOfColorType[6] = {8, 16, 24, 32, 48, 64};
 
 }  // namespace
 
-CVidlyn::CVidlyn() { m_fpsTime = timeGetTime(); }
+CVidlyn::CVidlyn() : m_frameNotice(TakeFrameNotice()) { m_fpsTime = timeGetTime(); }
 
 // --- error history and notification ----------------------------------------
 

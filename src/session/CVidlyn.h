@@ -263,7 +263,9 @@ public:
     void* m_callbackBuffer = nullptr;
     int32_t m_callbackBufferSize = 0;
     int32_t m_callbackFlag = 0;
-    VidlynFrameNotice m_frameNotice = {32, 0, 0, 0, 0, 0, nullptr};
+    // Taken from the process-wide pool (FrameNoticePool.h) and given back by
+    // the destructor, so that a late frame message never points into freed memory.
+    VidlynFrameNotice* m_frameNotice = nullptr;
     std::atomic<int32_t> m_state{0};
     std::atomic<int32_t> m_colorType{0};
     int32_t m_subSample = 0;

@@ -7,6 +7,7 @@
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "output/DibBuffer.h"
 #include "session/CVidlyn.h"
+#include "session/FrameNoticePool.h"
 
 namespace {
 
@@ -84,5 +85,8 @@ CVidlyn::~CVidlyn() {
         delete *buffer;  // pixel memory, then the object
         *buffer = nullptr;
     }
-    // m_avi goes with the object.
+    // m_avi goes with the object; the frame notice record stays readable for
+    // messages still queued.
+    ReturnFrameNotice(m_frameNotice);
+    m_frameNotice = nullptr;
 }

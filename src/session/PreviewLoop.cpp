@@ -69,13 +69,14 @@ bool CVidlyn::ConvertsInPlace(int type, size_t frameBytes) const {
 }
 
 void CVidlyn::FillFrameNotice(const DibBuffer* source, int type) {
-    m_frameNotice.size = 32;
-    m_frameNotice.width = source->width;
-    m_frameNotice.height = source->height;
-    m_frameNotice.bitsPerPixel = kBitsOfColorType[type];
-    m_frameNotice.buffer = m_callbackBuffer;
+    VidlynFrameNotice& notice = *m_frameNotice;
+    notice.size = 32;
+    notice.width = source->width;
+    notice.height = source->height;
+    notice.bitsPerPixel = kBitsOfColorType[type];
+    notice.buffer = m_callbackBuffer;
     CountFrame();
-    m_frameNotice.rate = m_fps;
+    notice.rate = m_fps;
 }
 
 int CVidlyn::TakeStreamFrame() {
@@ -155,7 +156,7 @@ void CVidlyn::RunPreviewLoop() {
             continue;
         }
         if (m_callbackWnd) {
-            PostMessageA(m_callbackWnd, VIDLYN_MSG_FRAME, reinterpret_cast<WPARAM>(&m_frameNotice), 0);
+            PostMessageA(m_callbackWnd, VIDLYN_MSG_FRAME, reinterpret_cast<WPARAM>(m_frameNotice), 0);
         }
         m_frameReady.store(1);
     }

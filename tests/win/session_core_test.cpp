@@ -43,7 +43,7 @@ TEST_F(SessionCore, InitializationWithoutACameraBuildsEverythingAndSendsTheSetti
     EXPECT_EQ(o->m_previewRect[2], 4896);
     EXPECT_EQ(o->m_previewRect[3], 3264);
     EXPECT_EQ(Vidlyn_GetStatus(s), 0);
-    EXPECT_EQ(o->m_frameNotice.size, 32);
+    EXPECT_EQ(o->m_frameNotice->size, 32);
 }
 
 TEST_F(SessionCore, ColourModes) {
