@@ -315,8 +315,10 @@ VIDLYN_API int Vidlyn_CallBackPreview(int handle, HWND callbackWnd, void* buffer
  *   while capture is armed); failures after the window was made close it
  *   again. */
 VIDLYN_API int Vidlyn_Record(int handle, const char* fileName, int duration, int withWindow);
-/* Vidlyn_Record with a wide file name, converted to the thread's ANSI code
- * page (at most 1023 bytes); a name that cannot be converted reports 12. */
+/* Vidlyn_Record with a wide file name, used as it is: any name the file
+ * system can hold works, also one outside the system's code page. A NULL
+ * name, one longer than 1023 characters or one that is not valid UTF-16 (a
+ * lone surrogate) reports 12. */
 VIDLYN_API int Vidlyn_RecordW(int handle, const wchar_t* fileName, int duration, int withWindow);
 
 /* Arms single-frame capture: the buffers are prepared once and each
@@ -381,9 +383,10 @@ VIDLYN_API int Vidlyn_SetPreviewWindow(int handle, HWND parent, int x, int y, in
  * colour mode has no frame buffer. An unknown format, no frame yet, a NULL
  * name, or a file that cannot be written returns 0 without a report. */
 VIDLYN_API int Vidlyn_SaveImage(int handle, const char* fileName, int format);
-/* Vidlyn_SaveImage with a wide file name, converted to the thread's ANSI
- * code page (at most 1023 bytes); a NULL name or one that cannot be
- * converted reports 1. */
+/* Vidlyn_SaveImage with a wide file name, used as it is: any name the file
+ * system can hold works, also one outside the system's code page. A NULL
+ * name, one longer than 1023 characters or one that is not valid UTF-16 (a
+ * lone surrogate) reports 1. */
 VIDLYN_API int Vidlyn_SaveImageW(int handle, const wchar_t* fileName, int format);
 
 /* ---- Session settings ---------------------------------------------------- */

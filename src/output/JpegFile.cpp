@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "output/DibBuffer.h"
+#include "output/FileName.h"
 #include "output/StillImage.h"
 
 extern "C" {
@@ -85,7 +86,7 @@ int WriteJpegFile(const char* fileName, const DibBuffer* image, int quality, int
     } catch (...) {
         return 0;
     }
-    FILE* file = std::fopen(fileName, "wb");
+    FILE* file = OpenForWriting(fileName);
     if (file == nullptr) return 0;
     const bool encoded = Encode(file, *image, components, quality, progressive != 0, row.data());
     const bool closed = std::fclose(file) == 0;

@@ -1,15 +1,19 @@
 #include "output/OutputFile.h"
 
 #include <algorithm>
+#include <string>
+
+#include "output/FileName.h"
 
 bool OutputFile::Open(const char* name) {
     Close();
-    if (name == nullptr || *name == '\0') return false;
-    m_handle = CreateFileA(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring wide = WideFileName(name);
+    if (wide.empty()) return false;
+    m_handle = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_handle == INVALID_HANDLE_VALUE) {
         // Typically the file does not exist yet. A read-only file exists, so
         // this fails for it as well.
-        m_handle = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_handle = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     return IsOpen();
 }

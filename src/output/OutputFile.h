@@ -15,8 +15,8 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // CreateFileA with TRUNCATE_EXISTING, then with CREATE_NEW when that
-    // fails. Closes a file still open first. False when neither works.
+    // `name` (UTF-8, FileName.h) with TRUNCATE_EXISTING, then with CREATE_NEW
+    // when that fails. Closes a file still open first. False when neither works.
     bool Open(const char* name);
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
     // Writes all `size` bytes at the current position; false on a short or

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "output/FileName.h"
 #include "output/StillImage.h"
 
 extern "C" {
@@ -96,7 +97,7 @@ int WritePngFile(const char* fileName, const uint8_t* pixels, int width, int hei
     }
     for (int i = 0; i < height; ++i) rows[i] = const_cast<png_bytep>(base + static_cast<size_t>(i) * stride);
 
-    FILE* file = std::fopen(fileName, "wb");
+    FILE* file = OpenForWriting(fileName);
     if (file == nullptr) return 0;
     const bool encoded = Encode(file, rows.get(), width, height, wide ? 16 : 8, colorType);
     const bool closed = std::fclose(file) == 0;

@@ -4,7 +4,8 @@
 // exports decide) and none leaves anything allocated or open behind.
 //
 // Row order: memory row 0 of the buffer is the top of the picture in every
-// format; BMP stores it last (bottom-up rows), the others first.
+// format; BMP stores it last (bottom-up rows), the others first. File names
+// are UTF-8 (FileName.h).
 #pragma once
 #include <cstdint>
 

@@ -6,8 +6,10 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "output/DibBuffer.h"
+#include "output/FileName.h"
 #include "output/StillImage.h"
 #include "pixel/output/OutputKernels.h"
 
@@ -82,8 +84,10 @@ int WriteTiffFile(const char* fileName, const DibBuffer* image) {
                        static_cast<uint16_t>(bytesPerPixel), static_cast<int>(rowBytes), image->stride, 0, 0);
     }
 
+    const std::wstring wide = WideFileName(fileName);
+    if (wide.empty()) return 0;
     SilenceLibtiff();
-    TIFF* tif = TIFFOpen(fileName, "w");  // "w": classic TIFF, never BigTIFF
+    TIFF* tif = TIFFOpenW(wide.c_str(), "w");  // "w": classic TIFF, never BigTIFF
     if (tif == nullptr) return 0;
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image->width));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image->height));

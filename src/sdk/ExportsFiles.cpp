@@ -1,45 +1,56 @@
 // Exports that write files: still images of the current frame and AVI
-// recordings of the stream.
+// recordings of the stream. Names reach the session as UTF-8 and are opened
+// with the wide file functions, so a wide name outside the system's code page
+// works as well as any other.
+#include <string>
+
 #include "VidlynSdk.h"
+#include "output/FileName.h"
 #include "sdk/CallFrame.h"
 
 namespace {
 
-// A wide file name in the thread's ANSI code page, as the narrow exports take
-// it; false when it does not convert or does not fit the 1024-byte buffer.
-bool NarrowFileName(const wchar_t* name, char (&buffer)[1024]) {
-    if (name == nullptr) return false;
-    return WideCharToMultiByte(CP_THREAD_ACP, 0, name, -1, buffer, sizeof(buffer), nullptr, nullptr) > 0;
+// A narrow export's name as the session takes it; null stays null.
+const char* SessionName(const char* fileName, std::string& utf8) {
+    if (fileName == nullptr) return nullptr;
+    utf8 = FileNameFromAnsi(fileName);
+    return utf8.c_str();
 }
 
 }  // namespace
 
 int Vidlyn_SaveImage(int handle, const char* fileName, int format) {
-    return WithSession(handle, 0, [=](CVidlyn& s) { return s.SaveImage(fileName, format); });
+    return WithSession(handle, 0, [=](CVidlyn& s) {
+        std::string utf8;
+        return s.SaveImage(SessionName(fileName, utf8), format);
+    });
 }
 
 int Vidlyn_SaveImageW(int handle, const wchar_t* fileName, int format) {
     return WithSession(handle, 0, [=](CVidlyn& s) {
-        char narrow[1024];
-        if (!NarrowFileName(fileName, narrow)) {
+        std::string utf8;
+        if (!FileNameFromWide(fileName, &utf8)) {
             s.pushError(VIDLYN_ERR_NO_CAMERA);
             return 0;
         }
-        return s.SaveImage(narrow, format);
+        return s.SaveImage(utf8.c_str(), format);
     });
 }
 
 int Vidlyn_Record(int handle, const char* fileName, int duration, int withWindow) {
-    return WithSession(handle, 0, [=](CVidlyn& s) { return s.Record(fileName, duration, withWindow); });
+    return WithSession(handle, 0, [=](CVidlyn& s) {
+        std::string utf8;
+        return s.Record(SessionName(fileName, utf8), duration, withWindow);
+    });
 }
 
 int Vidlyn_RecordW(int handle, const wchar_t* fileName, int duration, int withWindow) {
     return WithSession(handle, 0, [=](CVidlyn& s) {
-        char narrow[1024];
-        if (!NarrowFileName(fileName, narrow)) {
+        std::string utf8;
+        if (!FileNameFromWide(fileName, &utf8)) {
             s.pushError(VIDLYN_ERR_SETTINGS);
             return 0;
         }
-        return s.Record(narrow, duration, withWindow);
+        return s.Record(utf8.c_str(), duration, withWindow);
     });
 }

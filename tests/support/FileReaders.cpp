@@ -17,9 +17,25 @@ std::string TempPath(const std::string& name) {
     return std::string(dir) + "vidlyn_" + std::to_string(GetCurrentProcessId()) + "_" + name;
 }
 
+std::string Utf8(const std::wstring& path) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? size_t(n) : 1, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+std::wstring Wide(const std::string& path) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring out(n > 0 ? size_t(n) : 1, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, out.data(), n);
+    out.resize(out.size() - 1);
+    return out;
+}
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::vector<uint8_t> bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = _wfopen(Wide(path).c_str(), L"rb");
     if (!f) return bytes;
     uint8_t buf[65536];
     size_t n;
@@ -28,11 +44,11 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
     return bytes;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void Remove(const std::string& path) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
+    SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(Wide(path).c_str());
 }
 
 namespace {
@@ -110,7 +126,7 @@ bool DecodePng(FILE* f, Picture& p, std::vector<uint8_t>& bytes, std::vector<png
 
 Picture ReadJpeg(const std::string& path) {
     Picture p;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = _wfopen(Wide(path).c_str(), L"rb");
     if (!f) return p;
     p.ok = DecodeJpeg(f, p);
     std::fclose(f);
@@ -119,7 +135,7 @@ Picture ReadJpeg(const std::string& path) {
 
 Picture ReadPng(const std::string& path) {
     Picture p;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = _wfopen(Wide(path).c_str(), L"rb");
     if (!f) return p;
     std::vector<uint8_t> bytes;
     std::vector<png_bytep> rows;
@@ -136,7 +152,7 @@ Picture ReadPng(const std::string& path) {
 Picture ReadTiff(const std::string& path) {
     Picture p;
     TIFFSetWarningHandler(nullptr);
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    TIFF* tif = TIFFOpenW(Wide(path).c_str(), "r");
     if (!tif) return p;
     uint32_t w = 0, h = 0;
     uint16_t bps = 0, spp = 0, photometric = 0;

@@ -1,6 +1,8 @@
 // Readers for the files the SDK writes, independent of its writers: whole
 // files as bytes, little-endian fields at file offsets, and JPEG, PNG and
 // TIFF pictures decoded by the libraries' own readers into top-down rows.
+// Paths are UTF-8 and opened with the wide file functions, so that names
+// outside the system's code page can be read back as well.
 #pragma once
 #include <windows.h>
 
@@ -12,6 +14,9 @@ namespace filetest {
 
 // A fresh path in the temporary folder, unique to this process.
 std::string TempPath(const std::string& name);
+// UTF-8 and UTF-16 forms of a path.
+std::string Utf8(const std::wstring& path);
+std::wstring Wide(const std::string& path);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 // Removes the file, also when it is read-only.

@@ -1,7 +1,7 @@
 // Vidlyn_SaveImage and Vidlyn_SaveImageW on a session with a simulated
 // camera: the current frame of every colour mode reaches the file, the
-// session checks report code 1, and wide names convert through the thread's
-// code page (or fail with code 1 when they do not fit).
+// session checks report code 1, and wide names are taken up to 1023
+// characters (a longer one fails with code 1).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -113,7 +113,7 @@ TEST_F(SaveImageExport, SessionChecksAndUnconvertibleNamesReportCodeOne) {
     EXPECT_EQ(DrainHistory(*m_session), std::vector<int>{VIDLYN_ERR_NO_CAMERA});
     m_session->object()->m_colorType = 2;
 
-    // 1024 bytes with the terminator fit; one more does not.
+    // 1023 characters fit; one more does not.
     std::wstring name = std::wstring(m_path.begin(), m_path.end());
     std::wstring fits = name + std::wstring(1023 - name.size(), L'x');
     EXPECT_EQ(Vidlyn_SaveImageW(*m_session, fits.c_str(), 7), 0);  // converted, then refused as format 7
