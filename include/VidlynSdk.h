@@ -166,7 +166,9 @@ extern "C" {
 /* ---- Records ------------------------------------------------------------- */
 
 /* Sent with VIDLYN_MSG_FRAME (its address in wParam); 32 bytes. The record
- * belongs to the session and is overwritten with every frame. */
+ * belongs to the session and is overwritten with every frame. It stays
+ * readable after Vidlyn_Release: a message still queued then points at the
+ * notice of the session's last frame. */
 typedef struct VIDLYN_FRAME_NOTICE {
     int size;     /* 32 */
     int width;    /* frame width in pixels */
