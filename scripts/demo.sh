@@ -8,7 +8,9 @@
 #   scripts/demo.sh
 #
 # VIDLYN_DEMO_VCAM_OPTIONS adds daemon options (scripts/vcam.sh), for example
-# --remove-after 20 to see how a camera unplugged mid-stream is reported.
+# --remove-after 5 to see how a camera unplugged mid-stream is reported (the SDK
+# gives a camera up 2 s after its last answer, within the 3 s stream only when
+# the unplug comes in the stream's first second).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
