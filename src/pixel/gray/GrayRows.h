@@ -5,8 +5,8 @@
 
 namespace pixel {
 
-// Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 16
-// at a time; returns the number of pixels done (a multiple of 16).
+// Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 32
+// at a time; returns the number of pixels done (a multiple of 32).
 int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
 
 // The two site classes of one mosaic row: even bytes (from the row's start)
@@ -29,8 +29,8 @@ int GrayCorrectionRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, const Gra
 int GrayCorrectionRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
 
 // Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 64
-// at a time (AVX-512 with byte permutes), the rest of 16 by the AVX2 row;
-// returns the number of pixels done (a multiple of 16).
+// at a time (AVX-512 with byte permutes), the rest by the AVX2 row; returns
+// the number of pixels done (a multiple of 32).
 int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
 
 }  // namespace pixel
