@@ -60,14 +60,17 @@ struct NoVectorRow {
 // (it returns the units it did from the row's start, at most n) and the rest
 // through unit(d, s, i), the rule the straight kernel applies to every unit.
 // d and s are the row's first output and source bytes; a row has
-// unitsPerPixel units per pixel.
+// unitsPerPixel units per pixel. The rule should capture what it reads by value.
 template <typename VectorRow, typename Unit>
 inline void RunRows(const KernelRect& k, int unitsPerPixel, int minRows, const VectorRow& vectorRow, const Unit& unit) {
     const auto rows = [&](const PixRect* band, int dstRow) {
         ForEachRow<false>(k.dst, k.src, band, k.dstCol, dstRow, k.dstBpp, k.srcBpp, k.dstStride, k.srcStride,
                           [&](uint8_t* d, const uint8_t* s, int m) {
+                              // Copies, so that the compiler keeps what the rule reads in registers
+                              // across its byte stores (which may alias any memory).
+                              const Unit rule = unit;
                               const int n = m * unitsPerPixel;
-                              for (int i = vectorRow(d, s, n); i < n; ++i) unit(d, s, i);
+                              for (int i = vectorRow(d, s, n); i < n; ++i) rule(d, s, i);
                           });
     };
     if (minRows <= 0) return rows(k.r, k.dstRow);

@@ -99,9 +99,10 @@ template <bool Wide>
 void TablePixels(const pixel::KernelRect& k, const uint16_t* table, int minRows) {
     constexpr int kSample = Wide ? 2 : 1;
     const int channels = (k.srcBpp == 1 || k.srcBpp == 2) ? 1 : 3;
-    pixel::RunRows(k, 1, minRows, pixel::NoVectorRow{}, [&](uint8_t* d, const uint8_t* s, int x) {
+    const int dstBpp = k.dstBpp, srcBpp = k.srcBpp;
+    pixel::RunRows(k, 1, minRows, pixel::NoVectorRow{}, [=](uint8_t* d, const uint8_t* s, int x) {
         for (int c = 0; c < channels; ++c)
-            LookUp<Wide>(d + x * k.dstBpp + c * kSample, s + x * k.srcBpp + c * kSample, table);
+            LookUp<Wide>(d + x * dstBpp + c * kSample, s + x * srcBpp + c * kSample, table);
     });
 }
 
@@ -111,7 +112,7 @@ template <bool Wide, typename VectorRow>
 void TableSamples(const pixel::KernelRect& k, const uint16_t* table, const VectorRow& vectorRow) {
     constexpr int kSample = Wide ? 2 : 1;
     const bool keepFourth = k.srcBpp == 4 * kSample;
-    pixel::RunRows(k, k.srcBpp / kSample, 64, vectorRow, [&](uint8_t* d, const uint8_t* s, int i) {
+    pixel::RunRows(k, k.srcBpp / kSample, 64, vectorRow, [=](uint8_t* d, const uint8_t* s, int i) {
         if (!keepFourth || i % 4 != 3) LookUp<Wide>(d + i * kSample, s + i * kSample, table);
     });
 }
@@ -540,8 +541,10 @@ inline void HuePixel(uint8_t* d, const uint8_t* s, int rot, const std::array<int
 template <bool Wide, typename VectorRow>
 void HuePixels(const pixel::KernelRect& k, int rot, const std::array<int32_t, 256>& chroma, int minRows,
                const VectorRow& vectorRow) {
-    pixel::RunRows(k, 1, minRows, vectorRow, [&](uint8_t* d, const uint8_t* s, int x) {
-        HuePixel<Wide>(d + x * k.dstBpp, s + x * k.srcBpp, rot, chroma);
+    const int dstBpp = k.dstBpp, srcBpp = k.srcBpp;
+    const std::array<int32_t, 256>* table = &chroma;
+    pixel::RunRows(k, 1, minRows, vectorRow, [=](uint8_t* d, const uint8_t* s, int x) {
+        HuePixel<Wide>(d + x * dstBpp, s + x * srcBpp, rot, *table);
     });
 }
 

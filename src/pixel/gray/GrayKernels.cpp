@@ -170,8 +170,9 @@ inline void GrayPixel(uint8_t* d, const uint8_t* p) {
 int KernelGrayFromColorReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
                                  uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t, intptr_t) {
     const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
+    const int outBytes = dstBpp, inBytes = srcBpp;
     pixel::RunRows(k, 1, 0, pixel::NoVectorRow{},
-                   [&](uint8_t* d, const uint8_t* s, int x) { GrayPixel(d + x * dstBpp, s + x * srcBpp); });
+                   [=](uint8_t* d, const uint8_t* s, int x) { GrayPixel(d + x * outBytes, s + x * inBytes); });
     return 1;
 }
 
@@ -185,6 +186,6 @@ int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
     pixel::RunRows(
         k, 1, 64,
         [&](uint8_t* d, const uint8_t* s, int n) { return vectorRow != nullptr ? vectorRow(d, s, n, srcBpp) : 0; },
-        [&](uint8_t* d, const uint8_t* s, int x) { GrayPixel(d + x, s + x * srcBpp); });
+        [pixelBytes = int{srcBpp}](uint8_t* d, const uint8_t* s, int x) { GrayPixel(d + x, s + x * pixelBytes); });
     return 1;
 }
