@@ -145,7 +145,7 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
     const bool keepFourth = bpp == 4 || bpp == 8;
     if (wide) {
         if (rowsAt.wordTable == nullptr) {
-            TablePixels<true>(k, table, 64);
+            TableSamples<true>(k, table, pixel::NoVectorRow{});
             return 1;
         }
         pixel::WordTable words;
@@ -156,7 +156,9 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
         return 1;
     }
     if (rowsAt.byteTable == nullptr) {
-        TablePixels<false>(k, table, 64);
+        // Sample by sample along the row (pixel sizes agree here): a plain
+        // stepping loop, about twice as fast as pixel by pixel.
+        TableSamples<false>(k, table, pixel::NoVectorRow{});
         return 1;
     }
     pixel::ByteTable bytes;
