@@ -148,20 +148,28 @@ const uint8_t* CVidlynUSB3Lib::HoldLatestFrame() {
     // of them kept: the thread cannot start writing into it however long it is
     // read, so what is read is always one whole frame. (The slot being filled
     // cannot be held; its number is 0.) When the thread finished a newer frame
-    // while the slots were looked at, they are looked at again.
-    for (int attempt = 0;; ++attempt) {
+    // while the slots were looked at, they are looked at again. A thread that
+    // keeps finishing frames during every look is given up on after 16 looks,
+    // with the newest frame held then, but never with one that was handed out
+    // already: that would hand the same frame out twice.
+    constexpr int kLooks = 16;
+    constexpr int kMostLooks = 1000;
+    for (int attempt = 0; attempt < kMostLooks; ++attempt) {
         int32_t number = 0;
         const int chosen = HoldNewestSlot(number);
         if (chosen < 0) return nullptr;  // no frame yet, or no transfer set up
         bool newer = false;
         for (const FrameSlot& slot : m_slots) newer = newer || slot.number.load() > number;
-        if (!newer || attempt == 15) {
+        if (!newer || (attempt >= kLooks - 1 && number > m_lastDelivered.load())) {
             m_heldSlot = chosen;
             m_lastDelivered = number;
             return m_slots[chosen].data;
         }
         ReleaseSRWLockShared(&m_slots[chosen].lock);
+        // Let the thread finish the frame it is moving.
+        if (attempt >= kLooks - 1) SwitchToThread();
     }
+    return nullptr;
 }
 
 void CVidlynUSB3Lib::ReleaseFrame() {
