@@ -134,6 +134,22 @@ TEST(FastPaths, DemosaicMatchesTheStraightKernelOnEverySizePhaseAndGain) {
     });
 }
 
+TEST(FastPaths, DemosaicOfAPictureLargerThanTheCachesMatchesTheStraightKernel) {
+    // 24-bit output of this size is written past the caches from the first
+    // aligned pixel of each row on; unpadded rows of an odd width also start
+    // at odd addresses, where no pixel is aligned.
+    ForEachPath([&](const std::string& path) {
+        for (const bool tight : {false, true}) {
+            Image raw(2731, 1030, 1, tight);
+            testutil::FillRandom(raw, 3);
+            for (const int phase : {0, 3}) {
+                const BayerParams p{phase, 137, 100, 83};
+                CompareDemosaic(raw, 3, tight, p, Where(path, raw.width, raw.height, tight));
+            }
+        }
+    });
+}
+
 TEST(FastPaths, Demosaic16KeepsSamplesAboveTenBitsExact) {
     // Samples the camera never sends (up to 4095 still fits the vector sums;
     // above that the row falls back) must give the straight kernel's bytes.

@@ -162,29 +162,52 @@ VIDLYN_AVX2_INLINE __m256i JoinBytes(__m256i even, __m256i odd) {
     return _mm256_or_si256(_mm256_min_epu16(even, max), _mm256_slli_epi16(_mm256_min_epu16(odd, max), 8));
 }
 
-// 32 pixels from three channel vectors of 32 bytes each.
-template <int DstBpp>
-VIDLYN_AVX2_INLINE void Store32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
-    for (int k = 0; k < DstBpp; ++k) {
+// 32 pixels of 3 bytes from three channel vectors of 32 bytes each, with
+// Stream in 16-byte stores past the caches (d then 16-byte aligned).
+template <bool Stream>
+VIDLYN_AVX2_INLINE void Store32x3(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+    for (int k = 0; k < 3; ++k) {
         const __m256i out = _mm256_or_si256(
-            _mm256_or_si256(_mm256_shuffle_epi8(b, _mm256_broadcastsi128_si256(Control<DstBpp, 1>(k, 0))),
-                            _mm256_shuffle_epi8(g, _mm256_broadcastsi128_si256(Control<DstBpp, 1>(k, 1)))),
-            _mm256_shuffle_epi8(r, _mm256_broadcastsi128_si256(Control<DstBpp, 1>(k, 2))));
-        __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
-        __m128i* pLo = reinterpret_cast<__m128i*>(d + 16 * k);
-        __m128i* pHi = reinterpret_cast<__m128i*>(d + 16 * DstBpp + 16 * k);
-        if constexpr (DstBpp == 4) {  // the fourth byte stays as it is
-            const __m128i keep = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-            lo = _mm_or_si128(lo, _mm_and_si128(_mm_loadu_si128(pLo), keep));
-            hi = _mm_or_si128(hi, _mm_and_si128(_mm_loadu_si128(pHi), keep));
-        }
-        _mm_storeu_si128(pLo, lo);
-        _mm_storeu_si128(pHi, hi);
+            _mm256_or_si256(_mm256_shuffle_epi8(b, _mm256_broadcastsi128_si256(Control<3, 1>(k, 0))),
+                            _mm256_shuffle_epi8(g, _mm256_broadcastsi128_si256(Control<3, 1>(k, 1)))),
+            _mm256_shuffle_epi8(r, _mm256_broadcastsi128_si256(Control<3, 1>(k, 2))));
+        simd::Put128(d + 16 * k, _mm256_castsi256_si128(out), Stream);
+        simd::Put128(d + 48 + 16 * k, _mm256_extracti128_si256(out, 1), Stream);
     }
 }
 
-template <int DstBpp, bool BlueTop, bool BlueRight>
-VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
+// 32 pixels of 4 bytes, their fourth byte kept: the channels interleaved by
+// unpacking (the dword permute puts pixels 0-3 and 4-7 into the two lanes of
+// the first output vector, and so on), the fourth byte blended in from the output.
+VIDLYN_AVX2_INLINE void Store32x4(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+    const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    b = _mm256_permutevar8x32_epi32(b, order);
+    g = _mm256_permutevar8x32_epi32(g, order);
+    r = _mm256_permutevar8x32_epi32(r, order);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i bgLo = _mm256_unpacklo_epi8(b, g), bgHi = _mm256_unpackhi_epi8(b, g);
+    const __m256i rLo = _mm256_unpacklo_epi8(r, zero), rHi = _mm256_unpackhi_epi8(r, zero);
+    const __m256i out[4] = {_mm256_unpacklo_epi16(bgLo, rLo), _mm256_unpackhi_epi16(bgLo, rLo),
+                            _mm256_unpacklo_epi16(bgHi, rHi), _mm256_unpackhi_epi16(bgHi, rHi)};
+    const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    for (int k = 0; k < 4; ++k) {
+        __m256i* p = reinterpret_cast<__m256i*>(d + 32 * k);
+        _mm256_storeu_si256(p, _mm256_blendv_epi8(out[k], _mm256_loadu_si256(p), fourth));
+    }
+}
+
+template <int DstBpp, bool Stream>
+VIDLYN_AVX2_INLINE void Store32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+    if constexpr (DstBpp == 4) {
+        Store32x4(d, b, g, r);
+    } else {
+        Store32x3<Stream>(d, b, g, r);
+    }
+}
+
+// 32 pixels from an even x on.
+template <int DstBpp, bool BlueTop, bool BlueRight, bool Stream>
+VIDLYN_AVX2_INLINE void Step8(const DemosaicRowJob& j, int x) {
     const auto [above2, above, row, below, blueSite, bluePartner, redSite, redPartner] = BayerRows<BlueTop>(j);
     // For an even x the block's right column is even: blue there when BlueRight.
     constexpr bool kBlueOnEven = BlueRight;
@@ -192,27 +215,48 @@ VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
     constexpr bool kTopGreenOnEven = BlueTop != BlueRight;
     const __m256i kb = _mm256_set1_epi16(static_cast<short>(j.kb << 5));
     const __m256i kr = _mm256_set1_epi16(static_cast<short>(j.kr << 5));
-    const int last = j.width - 3;
-    for (; x + 31 <= last; x += 32) {
-        __m256i blueEven, blueOdd, redEven, redOdd;
-        PairSums<kBlueOnEven>(blueSite, bluePartner, x, blueEven, blueOdd);
-        PairSums<!kBlueOnEven>(redSite, redPartner, x, redEven, redOdd);
-        const __m256i b = JoinBytes(_mm256_mulhi_epu16(blueEven, kb), _mm256_mulhi_epu16(blueOdd, kb));
-        const __m256i r = JoinBytes(_mm256_mulhi_epu16(redEven, kr), _mm256_mulhi_epu16(redOdd, kr));
-        // Green: the two green sites of the block, one in each row.
-        const __m256i top = Row8(above, x), bottom = Row8(row, x);
-        __m256i greenEven, greenOdd;
-        if constexpr (kTopGreenOnEven) {
-            // even pixel: top (x + 2k) + bottom (x + 2k - 1); odd pixel: top (x + 2k) + bottom (x + 2k + 1)
-            greenEven = _mm256_add_epi16(EvenColumns(top), OddColumns(Row8(row, x - 2)));
-            greenOdd = _mm256_add_epi16(EvenColumns(top), OddColumns(bottom));
-        } else {
-            greenEven = _mm256_add_epi16(OddColumns(Row8(above, x - 2)), EvenColumns(bottom));
-            greenOdd = _mm256_add_epi16(OddColumns(top), EvenColumns(bottom));
-        }
-        const __m256i g = JoinBytes(_mm256_srli_epi16(greenEven, 1), _mm256_srli_epi16(greenOdd, 1));
-        Store32<DstBpp>(j.dst + x * DstBpp, b, g, r);
+    __m256i blueEven, blueOdd, redEven, redOdd;
+    PairSums<kBlueOnEven>(blueSite, bluePartner, x, blueEven, blueOdd);
+    PairSums<!kBlueOnEven>(redSite, redPartner, x, redEven, redOdd);
+    const __m256i b = JoinBytes(_mm256_mulhi_epu16(blueEven, kb), _mm256_mulhi_epu16(blueOdd, kb));
+    const __m256i r = JoinBytes(_mm256_mulhi_epu16(redEven, kr), _mm256_mulhi_epu16(redOdd, kr));
+    // Green: the two green sites of the block, one in each row.
+    const __m256i top = Row8(above, x), bottom = Row8(row, x);
+    __m256i greenEven, greenOdd;
+    if constexpr (kTopGreenOnEven) {
+        // even pixel: top (x + 2k) + bottom (x + 2k - 1); odd pixel: top (x + 2k) + bottom (x + 2k + 1)
+        greenEven = _mm256_add_epi16(EvenColumns(top), OddColumns(Row8(row, x - 2)));
+        greenOdd = _mm256_add_epi16(EvenColumns(top), OddColumns(bottom));
+    } else {
+        greenEven = _mm256_add_epi16(OddColumns(Row8(above, x - 2)), EvenColumns(bottom));
+        greenOdd = _mm256_add_epi16(OddColumns(top), EvenColumns(bottom));
     }
+    const __m256i g = JoinBytes(_mm256_srli_epi16(greenEven, 1), _mm256_srli_epi16(greenOdd, 1));
+    Store32<DstBpp, Stream>(j.dst + x * DstBpp, b, g, r);
+}
+
+template <int DstBpp, bool BlueTop, bool BlueRight>
+VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
+    const int last = j.width - 3;
+    // 16-byte stores for 24-bit pixels, 32-byte ones for 32-bit pixels.
+    constexpr uintptr_t kAlign = DstBpp == 3 ? 15 : 31;
+    if (x + 63 <= last) {
+        // The first step as it falls, then on from the first even x whose
+        // output is aligned to the stores (a few pixels computed twice): stores
+        // that straddle two cache lines cost time, and streaming stores need
+        // the alignment. An output row at an odd address has no such x.
+        Step8<DstBpp, BlueTop, BlueRight, false>(j, x);
+        int next = x + 2;
+        while (next <= x + 16 && (reinterpret_cast<uintptr_t>(j.dst + next * DstBpp) & kAlign) != 0) next += 2;
+        if (next > x + 16) {
+            next = x + 32;
+        } else if (DstBpp == 3 && j.stream) {
+            for (x = next; x + 31 <= last; x += 32) Step8<DstBpp, BlueTop, BlueRight, true>(j, x);
+            return x;
+        }
+        x = next;
+    }
+    for (; x + 31 <= last; x += 32) Step8<DstBpp, BlueTop, BlueRight, false>(j, x);
     return x;
 }
 

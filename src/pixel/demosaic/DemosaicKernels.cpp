@@ -9,6 +9,7 @@
 #include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
+#include "pixel/core/SimdCommon.h"
 #include "pixel/demosaic/Bayer.h"
 #include "pixel/demosaic/DemosaicRows.h"
 
@@ -182,6 +183,10 @@ template <typename T>
 int Interior(const Frame& f) {
     const RowFn vectorRow = VectorRow<T>(f);
     if (vectorRow == nullptr || f.height < 5) return InteriorReference<T>(f);
+    // A large 24-bit picture is written past the caches: it is larger than
+    // they are, and stores that skip them do not first read each line.
+    const bool stream = sizeof(T) == 1 && f.dstBpp == 3 &&
+                        int64_t{f.width} * f.height * f.dstBpp >= pixel::simd::kStreamBytes;
     pixel::ForEachStripe(f.height - 4, 64, [&](int first, int end) {
         for (int y = 2 + first; y < 2 + end; ++y) {
             pixel::DemosaicRowJob job;
@@ -195,9 +200,11 @@ int Interior(const Frame& f) {
             job.blueRight = c == BayerClass::Blue || c == BayerClass::Green2;
             job.kb = static_cast<uint32_t>(f.kb);
             job.kr = static_cast<uint32_t>(f.kr);
+            job.stream = stream;
             const int x = vectorRow(job);
             InteriorRowFrom<T, int32_t>(f, y, x);
         }
+        if (stream) _mm_sfence();
     });
     return 1;
 }

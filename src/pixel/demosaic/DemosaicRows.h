@@ -19,6 +19,9 @@ struct DemosaicRowJob {
     bool blueTop;     // blue in row y - 1 (red in row y), else the reverse
     bool blueRight;   // for even x: blue in column x (red in x - 1), else the reverse
     uint32_t kb, kr;  // factors, below 2048
+    // 24-bit output of a whole large picture: the AVX2 row may write it past
+    // the caches (the caller then ends the picture with _mm_sfence).
+    bool stream = false;
 };
 
 // The four source rows of a job and where blue and red are read from: a
