@@ -7,7 +7,9 @@
 #     beside the link's own frame rate;
 #  3. the latency of starting, stopping and single frames (scripts/bench-latency.sh);
 #  4. the recorder at 8, 24 and 48 bits beside a plain sequential write of the
-#     same bytes to the same folder, with the frames it lost;
+#     same bytes to the same folder, with the frames it lost (the stream's rate
+#     is the bound where the camera is slower than the write), and once more
+#     at 24 bits with the camera as fast as it is read;
 #  5. frames lost by the sample's `stream` (Vidlyn_GetImage) and by the callback
 #     mode while two busy loops keep both cores busy, with the camera at 10 frames
 #     per second and at the link's rate.
@@ -52,6 +54,12 @@ bench latency 5
 echo
 echo "=== the recorder, full resolution, default link"
 bench record 3 8 24 48
+"$here/vcam.sh" stop >/dev/null
+echo
+echo "=== the recorder, 24 bits, the camera as fast as it is read (no link limit, no frame rate)"
+clean
+"$here/vcam.sh" start --drives 1 --link 0 --fps 0 >/dev/null
+bench record 3 24
 "$here/vcam.sh" stop >/dev/null
 
 echo
