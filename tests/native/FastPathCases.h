@@ -397,6 +397,46 @@ TEST(FastPaths, TableLookupMatchesTheStraightKernel) {
     });
 }
 
+// Every contrast and brightness setting (computed, or looked up where the
+// table is no exact affine map) on pictures holding every sample value.
+TEST(FastPaths, ContrastAndBrightnessMatchTheStraightKernelForEverySetting) {
+    ForEachPath([&](const std::string& path) {
+        for (const int bpp : {1, 2, 3, 4, 6, 8}) {
+            const int maxValue = FilterMaxValue(bpp);
+            const int samplesPerPixel = bpp == 1 || bpp == 2 ? 1 : (maxValue == kFilterMax10 ? bpp / 2 : bpp);
+            const int w = 37, h = (maxValue + 1) * 5 / 4 / (w * samplesPerPixel) + 2;
+            Image src(w, h, bpp);
+            int n = 0;  // every value 0..M in turn, then some above M (read as M)
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    for (int c = 0; c < samplesPerPixel; ++c, ++n) {
+                        if (maxValue == kFilterMax10) {
+                            src.set16(x, y, n <= maxValue ? n : 1000 + n * 7 % 64000, c);
+                        } else {
+                            src.bytes[static_cast<size_t>(y) * src.stride + x * bpp + c] = static_cast<uint8_t>(n);
+                        }
+                    }
+            std::vector<uint16_t> table(static_cast<size_t>(maxValue) + 1);
+            const auto compare = [&](const std::string& what) {
+                const auto word = reinterpret_cast<intptr_t>(table.data());
+                Image fast = src, straight = src;
+                testutil::RunInPlace(KernelApplyTable, fast, word);
+                testutil::RunInPlace(KernelApplyTableReference, straight, word);
+                ASSERT_EQ(fast.bytes, straight.bytes) << path << ", bpp " << bpp << ", " << what;
+            };
+            const int contrastMax = bpp == 2 ? 508 : 127;
+            for (int c = -contrastMax; c <= contrastMax; ++c) {
+                BuildContrastTable(table.data(), maxValue, c);
+                compare("contrast " + std::to_string(c));
+            }
+            for (int b = -255; b <= 255; ++b) {
+                BuildBrightnessTable(table.data(), maxValue, b);
+                compare("brightness " + std::to_string(b));
+            }
+        }
+    });
+}
+
 TEST(FastPaths, ComposedTablesGiveTheBytesOfTheFiltersOneAfterAnother) {
     for (const int bpp : {1, 3, 4, 2, 6, 8}) {
         const int maxValue = FilterMaxValue(bpp);

@@ -27,6 +27,7 @@ constexpr SimdLevel kLevels[] = {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::
 std::vector<const void*> Entries(const RowTable& t) {
     return {reinterpret_cast<const void*>(t.demosaic8),      reinterpret_cast<const void*>(t.demosaic16),
             reinterpret_cast<const void*>(t.byteTable),      reinterpret_cast<const void*>(t.wordTable),
+            reinterpret_cast<const void*>(t.affineBytes),    reinterpret_cast<const void*>(t.affineWords),
             reinterpret_cast<const void*>(t.hueSaturation),  reinterpret_cast<const void*>(t.sharpen),
             reinterpret_cast<const void*>(t.grayCorrection), reinterpret_cast<const void*>(t.grayFromColor),
             reinterpret_cast<const void*>(t.reorder),        reinterpret_cast<const void*>(t.reorderStream),
@@ -88,6 +89,86 @@ void ExpectDone(const std::vector<uint8_t>& out, const std::vector<uint8_t>& wan
     ASSERT_LE(doneBytes, out.size()) << what;
     for (size_t i = 0; i < doneBytes; ++i) ASSERT_EQ(out[i], want[i]) << what << ", byte " << i;
     for (size_t i = doneBytes; i < out.size(); ++i) ASSERT_EQ(out[i], before[i]) << what << ", tail byte " << i;
+}
+
+// Contrast and brightness tables are computed rather than looked up: the map
+// found for a table gives every entry of it on every level's rows, a table
+// that is not such a map (gamma, one entry off) is refused, and the settings
+// users make most (moderate ones) are all computed.
+TEST(Dispatch, AffineRowsGiveEveryEntryOfTheirTables) {
+    for (const int maxValue : {255, 1023}) {
+        std::vector<uint16_t> table(static_cast<size_t>(maxValue) + 1);
+        int fitted = 0, tried = 0;
+        const auto check = [&](const std::string& what, bool moderate) {
+            pixel::AffineMap map{};
+            const bool fits = pixel::FitAffineMap(table.data(), maxValue, map);
+            ++tried;
+            fitted += fits;
+            if (moderate) {
+                EXPECT_TRUE(fits) << what;
+            }
+            if (!fits) return;
+            // Every value 0..M in order, then values above M (read as M), several times over.
+            const int n = 3 * (maxValue + 1) + 37;
+            const bool wide = maxValue == 1023;
+            const size_t bytes = static_cast<size_t>(n) * (wide ? 2 : 1);
+            std::vector<uint8_t> src(bytes);
+            for (int i = 0; i < n; ++i) {
+                const int v = i < 2 * (maxValue + 1) ? i % (maxValue + 1) : (wide ? 1023 + (i * 37) % 64513 : i % 256);
+                if (wide) {
+                    const auto w = static_cast<uint16_t>(v);
+                    std::memcpy(&src[2 * static_cast<size_t>(i)], &w, 2);
+                } else {
+                    src[static_cast<size_t>(i)] = static_cast<uint8_t>(v);
+                }
+            }
+            ForEachLevel([&](const RowTable& t, const std::string& level) {
+                const auto row = wide ? t.affineWords : t.affineBytes;
+                if (row == nullptr) return;
+                for (const bool keepFourth : {false, true}) {
+                    const auto before = Random(bytes, 9);
+                    auto out = before, want = before;
+                    for (int i = 0; i < n; ++i) {
+                        if (keepFourth && i % 4 == 3) continue;
+                        if (wide) {
+                            const uint16_t v = table[std::min<int>(Word(&src[2 * static_cast<size_t>(i)]), 1023)];
+                            std::memcpy(&want[2 * static_cast<size_t>(i)], &v, 2);
+                        } else {
+                            want[static_cast<size_t>(i)] = static_cast<uint8_t>(table[src[static_cast<size_t>(i)]]);
+                        }
+                    }
+                    const int done = row(out.data(), src.data(), n, keepFourth, map);
+                    ExpectDone(out, want, before, static_cast<size_t>(done) * (wide ? 2 : 1),
+                               what + ", " + level + (keepFourth ? ", fourth kept" : ""));
+                    EXPECT_GT(done, n - 32) << what << ", " << level;
+                }
+            });
+        };
+        const int contrastMax = maxValue == 255 ? 127 : 508;  // the 16-bit gray buffer takes four times the setting
+        for (int c = -contrastMax; c <= contrastMax; ++c) {
+            BuildContrastTable(table.data(), maxValue, c);
+            check("M " + std::to_string(maxValue) + ", contrast " + std::to_string(c), c == 0 || c == 30 || c == 64);
+        }
+        for (int b = -255; b <= 255; ++b) {
+            BuildBrightnessTable(table.data(), maxValue, b);
+            check("M " + std::to_string(maxValue) + ", brightness " + std::to_string(b), b >= -20 && b <= 20 && b != 0);
+        }
+        // Nearly all settings are computed; the rest fall back to the lookup.
+        EXPECT_GT(fitted, tried * 95 / 100) << "M " << maxValue;
+
+        pixel::AffineMap map{};
+        BuildGammaTable(table.data(), maxValue, 140);
+        EXPECT_FALSE(pixel::FitAffineMap(table.data(), maxValue, map)) << "gamma, M " << maxValue;
+        BuildContrastTable(table.data(), maxValue, 30);
+        ASSERT_TRUE(pixel::FitAffineMap(table.data(), maxValue, map));
+        for (const int v : {0, 1, maxValue / 2, maxValue - 1, maxValue}) {
+            std::vector<uint16_t> off = table;
+            off[static_cast<size_t>(v)] = static_cast<uint16_t>(off[static_cast<size_t>(v)] == 0 ? 1 : off[static_cast<size_t>(v)] - 1);
+            EXPECT_FALSE(pixel::FitAffineMap(off.data(), maxValue, map)) << "entry " << v << " off, M " << maxValue;
+        }
+        table.assign(table.size(), static_cast<uint16_t>(maxValue + 1));  // entries above M: not a map of 0..M
+        EXPECT_FALSE(pixel::FitAffineMap(table.data(), maxValue, map));
+    }
 }
 
 TEST(Dispatch, EveryLookupRowGivesItsTablesBytes) {

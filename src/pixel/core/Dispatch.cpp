@@ -28,12 +28,16 @@ RowTable Fill(SimdLevel level) {
         t.swapRows = SwapRowsSse2;
         t.narrow48 = NarrowSamplesSse2;
         t.grayCorrection = GrayCorrectionRowSse2;
+        t.affineBytes = ApplyAffineRowSse2;
+        t.affineWords = ApplyAffineWordRowSse2;
     }
     if (level >= SimdLevel::Avx2) {
         t.demosaic8 = DemosaicRow8Avx2;
         t.demosaic16 = DemosaicRow16Avx2;
         t.byteTable = ApplyByteTableRowAvx2;
         t.wordTable = ApplyWordTableRowAvx2;
+        t.affineBytes = ApplyAffineRowAvx2;
+        t.affineWords = ApplyAffineWordRowAvx2;
         t.hueSaturation = HueSaturationRowAvx2;
         t.sharpen = SharpenRowAvx2;
         t.sharpenKeepsColumns = true;

@@ -16,6 +16,7 @@ struct DemosaicRowJob;
 struct SharpenRowJob;
 struct ByteTable;
 struct WordTable;
+struct AffineMap;
 struct GraySites;
 
 struct RowTable {
@@ -30,6 +31,9 @@ struct RowTable {
     // each returns the samples done from the row's start.
     int (*byteTable)(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTable& table);
     int (*wordTable)(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const WordTable& table);
+    // The same where the table is an affine map (contrast, brightness).
+    int (*affineBytes)(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const AffineMap& map);
+    int (*affineWords)(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const AffineMap& map);
     // Hue and saturation; returns the pixels done.
     int (*hueSaturation)(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
     // Unsharp mask; returns the first sample position not computed.

@@ -79,6 +79,97 @@ void BuildSharpnessTable(int16_t* table, int maxValue, int sharpness) {
         table[d + maxValue] = static_cast<int16_t>(std::clamp<int64_t>(int64_t{sharpness} * d / 10, -32768, 32767));
 }
 
+// ---- affine tables -----------------------------------------------------------
+
+namespace pixel {
+
+namespace {
+
+// What the rows compute for sample v (0..M), lane by lane, or -1 where a lane
+// would overflow: 8-bit samples in 16-bit lanes (u << (16 - shift), the high
+// half of the product, packed with unsigned saturation), 16-bit samples in
+// 32-bit lanes (the low half of the product, shifted, packed with unsigned
+// saturation, limited to M).
+int64_t AffineLane(int v, int maxValue, const AffineMap& map) {
+    const int64_t u = std::max(v + map.offset, 0);
+    if (maxValue == kFilterMax8) {
+        const int64_t x = u << (16 - map.shift);
+        if (x > 0xFFFF) return -1;
+        const int64_t t = (x * map.multiplier) >> 16;
+        return t > 0x7FFF ? -1 : std::min<int64_t>(t, kFilterMax8);
+    }
+    const int64_t product = u * map.multiplier;
+    if (product > 0xFFFFFFFFll || (product >> map.shift) > 0x7FFF) return -1;  // SSE2 shifts 16-bit halves
+    return std::min<int64_t>(product >> map.shift, kFilterMax10);
+}
+
+// The smallest multiplier for this offset and shift, if one gives every entry:
+// each entry t < M asks t 2^shift <= u m < (t + 1) 2^shift, the entry M only
+// the lower bound, and u = 0 an entry 0.
+bool FitMultiplier(const uint16_t* table, int maxValue, int offset, int shift, AffineMap& map) {
+    const uint64_t one = uint64_t{1} << shift;
+    uint64_t lo = 0, hi = maxValue == kFilterMax8 ? 0xFFFF : 0xFFFFFFFF;
+    for (int v = 0; v <= maxValue && lo <= hi; ++v) {
+        const uint64_t t = table[v], u = static_cast<uint64_t>(std::max(v + offset, 0));
+        if (u == 0) {
+            if (t != 0) return false;
+            continue;
+        }
+        lo = std::max(lo, (t * one + u - 1) / u);
+        if (t < static_cast<uint64_t>(maxValue)) hi = std::min(hi, ((t + 1) * one - 1) / u);
+    }
+    if (lo > hi) return false;
+    map = {offset, shift, static_cast<uint32_t>(lo)};
+    for (int v = 0; v <= maxValue; ++v)
+        if (AffineLane(v, maxValue, map) != table[v]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool FitAffineMap(const uint16_t* table, int maxValue, AffineMap& map) {
+    if (maxValue != kFilterMax8 && maxValue != kFilterMax10) return false;
+    for (int v = 0; v <= maxValue; ++v)
+        if (table[v] > maxValue) return false;
+    // Offsets to try: none; minus the last of the leading zeros (contrast
+    // above 0); and those near where the line through the first and the last
+    // entry between 0 and M meets 0.
+    std::vector<int> offsets{0};
+    int zeros = 0;
+    while (zeros <= maxValue && table[zeros] == 0) ++zeros;
+    if (zeros >= 2) offsets.push_back(1 - zeros);
+    int v2 = maxValue;
+    while (v2 > 0 && table[v2] == maxValue) --v2;
+    const int v1 = std::min(zeros, v2);
+    if (v2 > v1 && table[v2] > table[v1]) {
+        const double slope = static_cast<double>(table[v2] - table[v1]) / (v2 - v1);
+        const int guess = static_cast<int>(std::lround(table[v1] / slope)) - v1;
+        for (int d = -4; d <= 4; ++d) offsets.push_back(guess + d);
+    }
+    for (const int offset : offsets) {
+        if (offset < -maxValue || offset > maxValue) continue;
+        // The largest ratio t / u asks the least multiplier m >= ratio 2^shift;
+        // the largest shift whose m still fits the lanes gives the finest steps.
+        int64_t num = 0, den = 1;
+        for (int v = 0; v <= maxValue; ++v) {
+            const int64_t u = std::max(v + offset, 0);
+            if (u > 0 && table[v] * den > num * u) num = table[v], den = u;
+        }
+        const int64_t top = std::max(maxValue + offset, 1);  // the largest u
+        int shift = maxValue == kFilterMax8 ? 16 : 31;
+        const auto least = [&](int s) { return ((num << s) + den - 1) / den; };
+        if (maxValue == kFilterMax8) {
+            while (shift > 8 && least(shift) > 0xFFFF) --shift;  // u << (16 - shift) is checked below
+        } else {
+            while (shift > 1 && least(shift) * top > 0xFFFFFFFFll) --shift;
+        }
+        if (FitMultiplier(table, maxValue, offset, shift, map)) return true;
+    }
+    return false;
+}
+
+}  // namespace pixel
+
 // ---- lookup kernel (gamma, contrast, brightness) ----------------------------
 
 namespace {
@@ -143,6 +234,18 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
                                          word2);
     const pixel::RowTable& rowsAt = pixel::Rows();
     const bool keepFourth = bpp == 4 || bpp == 8;
+    // Contrast and brightness: a few multiplies a vector instead of the lookup.
+    const auto affineRow = wide ? rowsAt.affineWords : rowsAt.affineBytes;
+    pixel::AffineMap map;
+    if (affineRow != nullptr && pixel::FitAffineMap(table, FilterMaxValue(bpp), map)) {
+        const auto row = [&](uint8_t* d, const uint8_t* s, int n) { return affineRow(d, s, n, keepFourth, map); };
+        if (wide) {
+            TableSamples<true>(k, table, row);
+        } else {
+            TableSamples<false>(k, table, row);
+        }
+        return 1;
+    }
     if (wide) {
         if (rowsAt.wordTable == nullptr) {
             TableSamples<true>(k, table, pixel::NoVectorRow{});

@@ -71,6 +71,28 @@ void MakeByteTable(ByteTable& out, const uint16_t* table);
 int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTable& table);
 int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const ByteTable& table);
 
+// A lookup table that is an affine map with truncation, as the contrast and
+// brightness tables are: entry v = min(floor(max(v + offset, 0) * multiplier /
+// 2^shift), M). The rows compute it instead of looking it up.
+struct AffineMap {
+    int offset;           // -M..M
+    int shift;            // 8..16 for 8-bit samples (16-bit lanes), 1..31 for 16-bit ones
+    uint32_t multiplier;  // below 2^16 for 8-bit samples
+};
+// Whether the table of M + 1 entries (M = 255 or 1023) is such a map for the
+// lanes of the rows of that sample size; fills `map` when it is. Every entry
+// is checked against the rows' arithmetic: the rows give exactly the table.
+bool FitAffineMap(const uint16_t* table, int maxValue, AffineMap& map);
+
+// Every byte of `bytes` bytes (8-bit samples) or every 16-bit sample of
+// `samples` samples through the map, 16 (SSE2) or 32 (AVX2) bytes at a time;
+// returns the bytes (samples) done. With keepFourth every fourth byte (sample)
+// keeps the output's value. In place allowed.
+int ApplyAffineRowSse2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const AffineMap& map);
+int ApplyAffineRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const AffineMap& map);
+int ApplyAffineWordRowSse2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const AffineMap& map);
+int ApplyAffineWordRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const AffineMap& map);
+
 // A 1024-entry table of 16-bit samples in the forms the levels' rows look it
 // up in: padded by one entry (the AVX2 row gathers four bytes at an entry), and
 // as planes of its low and high bytes (AVX-512).

@@ -91,4 +91,55 @@ VIDLYN_AVX2 int ApplyWordTableRowAvx2(uint8_t* dst, const uint8_t* src, int samp
     return i;
 }
 
+// 8-bit samples through an affine map: u = max(v + offset, 0) in 16-bit
+// lanes (the negative offset by a saturating byte subtraction), the high half
+// of (u << (16 - shift)) times the multiplier, packed back with unsigned
+// saturation (entries above M = 255 become 255).
+VIDLYN_AVX2 int ApplyAffineRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth,
+                                   const AffineMap& map) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i below = _mm256_set1_epi8(static_cast<char>(map.offset < 0 ? -map.offset : 0));
+    const __m256i above = _mm256_set1_epi16(static_cast<short>(map.offset > 0 ? map.offset : 0));
+    const __m256i multiplier = _mm256_set1_epi16(static_cast<short>(map.multiplier));
+    const __m128i scale = _mm_cvtsi32_si128(16 - map.shift);
+    const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    int i = 0;
+    for (; i + 32 <= bytes; i += 32) {
+        const __m256i x = _mm256_subs_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), below);
+        __m256i lo = _mm256_sll_epi16(_mm256_add_epi16(_mm256_unpacklo_epi8(x, zero), above), scale);
+        __m256i hi = _mm256_sll_epi16(_mm256_add_epi16(_mm256_unpackhi_epi8(x, zero), above), scale);
+        lo = _mm256_mulhi_epu16(lo, multiplier);
+        hi = _mm256_mulhi_epu16(hi, multiplier);
+        __m256i v = _mm256_packus_epi16(lo, hi);
+        __m256i* o = reinterpret_cast<__m256i*>(dst + i);
+        if (keepFourth) v = _mm256_blendv_epi8(v, _mm256_loadu_si256(o), fourth);
+        _mm256_storeu_si256(o, v);
+    }
+    return i;
+}
+
+// 16-bit samples through an affine map: u = max(min(s, 1023) + offset, 0),
+// the low half of u times the multiplier in 32-bit lanes, shifted, packed with
+// unsigned saturation and limited to 1023.
+VIDLYN_AVX2 int ApplyAffineWordRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth,
+                                       const AffineMap& map) {
+    const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi16(1023);
+    const __m256i below = _mm256_set1_epi16(static_cast<short>(map.offset < 0 ? -map.offset : 0));
+    const __m256i above = _mm256_set1_epi16(static_cast<short>(map.offset > 0 ? map.offset : 0));
+    const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(map.multiplier));
+    const __m128i shift = _mm_cvtsi32_si128(map.shift);
+    int i = 0;
+    for (; i + 16 <= samples; i += 16) {
+        __m256i x = _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * i)), top);
+        x = _mm256_add_epi16(_mm256_subs_epu16(x, below), above);
+        const __m256i lo = _mm256_srl_epi32(_mm256_mullo_epi32(_mm256_unpacklo_epi16(x, zero), multiplier), shift);
+        const __m256i hi = _mm256_srl_epi32(_mm256_mullo_epi32(_mm256_unpackhi_epi16(x, zero), multiplier), shift);
+        __m256i v = _mm256_min_epu16(_mm256_packus_epi32(lo, hi), top);
+        __m256i* o = reinterpret_cast<__m256i*>(dst + 2 * i);
+        if (keepFourth) v = _mm256_blend_epi16(v, _mm256_loadu_si256(o), 0x88);
+        _mm256_storeu_si256(o, v);
+    }
+    return i;
+}
+
 }  // namespace pixel
