@@ -72,21 +72,30 @@ inline void ColumnSample(const SharpenRowJob& j, int c) {
     }
 }
 
-template <bool Wide, bool KeepFourth>
-VIDLYN_AVX2_INLINE void SharpenVectorAvx2(const SharpenRowJob& j, int p, __m256i s, __m256i sNegative) {
+// The sharpened values of the 16 positions from p, as 16-bit lanes (not yet
+// clipped). Negative: the setting is below 0, so d is formed the other way
+// round (blur - v) and the sign of s d is the sign of that difference.
+template <bool Wide, bool Negative>
+VIDLYN_AVX2_INLINE __m256i SharpenedAvx2(const SharpenRowJob& j, int p, __m256i s) {
     const int t = j.tap;
-    const __m256i zero = _mm256_setzero_si256();
     const __m256i box = _mm256_add_epi16(_mm256_add_epi16(Columns(j.columns, p - 2 * t), Columns(j.columns, p - t)),
                                          _mm256_add_epi16(Columns(j.columns, p), Columns(j.columns, p + t)));
     const __m256i v = LoadAvx2<Wide>(j.rows[2], p);
-    const __m256i d = _mm256_sub_epi16(v, _mm256_srli_epi16(box, 4));
+    const __m256i blur = _mm256_srli_epi16(box, 4);
+    const __m256i d = Negative ? _mm256_sub_epi16(blur, v) : _mm256_sub_epi16(v, blur);
     const __m256i q = _mm256_srli_epi16(
         _mm256_mulhi_epu16(_mm256_mullo_epi16(_mm256_abs_epi16(d), s), _mm256_set1_epi16(kSharpenTenth)), 3);
-    const __m256i negative = _mm256_xor_si256(_mm256_cmpgt_epi16(zero, d), sNegative);
-    const __m256i out = _mm256_add_epi16(v, _mm256_sub_epi16(_mm256_xor_si256(q, negative), negative));
+    // q with the sign of d (0 where d is 0, and q is 0 there anyway).
+    return _mm256_add_epi16(v, _mm256_sign_epi16(q, d));
+}
+
+// 16 positions from p (16-bit samples, or bytes when Wide is false).
+template <bool Wide, bool KeepFourth, bool Negative>
+VIDLYN_AVX2_INLINE void SharpenVectorAvx2(const SharpenRowJob& j, int p, __m256i s) {
+    const __m256i out = SharpenedAvx2<Wide, Negative>(j, p, s);
     // Positions start at a multiple of 4 (begin = 2 tap) and go 16 at a time.
     if constexpr (Wide) {
-        __m256i r = _mm256_min_epi16(_mm256_max_epi16(out, zero), _mm256_set1_epi16(1023));
+        __m256i r = _mm256_min_epi16(_mm256_max_epi16(out, _mm256_setzero_si256()), _mm256_set1_epi16(1023));
         __m256i* o = reinterpret_cast<__m256i*>(j.dst + 2 * p);
         if constexpr (KeepFourth)
             r = _mm256_blendv_epi8(r, _mm256_loadu_si256(o),
@@ -101,33 +110,57 @@ VIDLYN_AVX2_INLINE void SharpenVectorAvx2(const SharpenRowJob& j, int p, __m256i
     }
 }
 
+// 32 positions from p: two vectors of 16, and for bytes one pack and one store.
+template <bool Wide, bool KeepFourth, bool Negative>
+VIDLYN_AVX2_INLINE void SharpenPairAvx2(const SharpenRowJob& j, int p, __m256i s) {
+    if constexpr (Wide) {
+        SharpenVectorAvx2<Wide, KeepFourth, Negative>(j, p, s);
+        SharpenVectorAvx2<Wide, KeepFourth, Negative>(j, p + 16, s);
+    } else {
+        const __m256i lo = SharpenedAvx2<Wide, Negative>(j, p, s), hi = SharpenedAvx2<Wide, Negative>(j, p + 16, s);
+        // The pack works within lanes: 0..7 16..23 8..15 24..31, put back in order.
+        __m256i r = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+        __m256i* o = reinterpret_cast<__m256i*>(j.dst + p);
+        if constexpr (KeepFourth)
+            r = _mm256_blendv_epi8(r, _mm256_loadu_si256(o), _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+        _mm256_storeu_si256(o, r);
+    }
+}
+
 // One pass along the row: the column sums of positions 0 .. end + tap - 1,
-// 16 at a time, and behind them the output positions whose sums are all
+// 32 at a time, and behind them the output positions whose sums are all
 // there; the positions left for the caller's tail are returned.
-template <bool Wide, bool KeepFourth, bool Fresh, bool Save>
+template <bool Wide, bool KeepFourth, bool Fresh, bool Save, bool Negative>
 VIDLYN_AVX2_INLINE int PassAvx2(const SharpenRowJob& j) {
     const __m256i s = _mm256_set1_epi16(static_cast<short>(j.sharpness < 0 ? -j.sharpness : j.sharpness));
-    const __m256i sNegative = _mm256_set1_epi16(j.sharpness < 0 ? -1 : 0);
     const int n = j.end + j.tap;
     int p = j.begin, c = 0;
-    for (; c + 16 <= n; c += 16) {
+    for (; c + 32 <= n; c += 32) {
         if (j.ahead != nullptr) _mm_prefetch(reinterpret_cast<const char*>(j.ahead + (Wide ? 2 : 1) * c), _MM_HINT_T0);
         ColumnVectorAvx2<Wide, Fresh, Save>(j, c);
-        if (p + 16 <= j.end && p + j.tap + kSharpenLagSamples <= c) {
-            SharpenVectorAvx2<Wide, KeepFourth>(j, p, s, sNegative);
-            p += 16;
+        ColumnVectorAvx2<Wide, Fresh, Save>(j, c + 16);
+        if (p + 32 <= j.end && p + 16 + j.tap + kSharpenLagSamples <= c) {
+            SharpenPairAvx2<Wide, KeepFourth, Negative>(j, p, s);
+            p += 32;
         }
     }
+    for (; c + 16 <= n; c += 16) ColumnVectorAvx2<Wide, Fresh, Save>(j, c);
     for (; c < n; ++c) ColumnSample<Wide, Fresh, Save>(j, c);
-    for (; p + 16 <= j.end; p += 16) SharpenVectorAvx2<Wide, KeepFourth>(j, p, s, sNegative);
+    for (; p + 32 <= j.end; p += 32) SharpenPairAvx2<Wide, KeepFourth, Negative>(j, p, s);
+    for (; p + 16 <= j.end; p += 16) SharpenVectorAvx2<Wide, KeepFourth, Negative>(j, p, s);
     return p;
+}
+
+template <bool Wide, bool KeepFourth, bool Negative>
+VIDLYN_AVX2_INLINE int RowSignAvx2(const SharpenRowJob& j) {
+    if (j.enter == nullptr) return PassAvx2<Wide, KeepFourth, true, false, Negative>(j);
+    if (j.save != nullptr) return PassAvx2<Wide, KeepFourth, false, true, Negative>(j);
+    return PassAvx2<Wide, KeepFourth, false, false, Negative>(j);
 }
 
 template <bool Wide, bool KeepFourth>
 VIDLYN_AVX2 int RowAvx2(SharpenRowJob j) {  // a copy: not reloaded after every store
-    if (j.enter == nullptr) return PassAvx2<Wide, KeepFourth, true, false>(j);
-    if (j.save != nullptr) return PassAvx2<Wide, KeepFourth, false, true>(j);
-    return PassAvx2<Wide, KeepFourth, false, false>(j);
+    return j.sharpness < 0 ? RowSignAvx2<Wide, KeepFourth, true>(j) : RowSignAvx2<Wide, KeepFourth, false>(j);
 }
 
 }  // namespace
