@@ -4,6 +4,7 @@
 #include "pixel/core/Dispatch.h"
 
 #include <gtest/gtest.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -238,14 +239,27 @@ TEST(Dispatch, EveryPixelRowGivesItsFormulasBytes) {
             const std::string what = level + ", " + std::to_string(pixelBytes) + " bytes";
             const auto src = Random(static_cast<size_t>(n) * pixelBytes, 11);
             if (t.grayFromColor != nullptr) {
+                // Streamed, the row starts its aligned stores anywhere within the
+                // first vector: outputs at each offset from a 32-byte boundary.
                 const auto before = Random(n, 12);
-                auto out = before, want = before;
+                auto want = before;
                 for (int x = 0; x < n; ++x) {
                     const uint8_t* p = &src[static_cast<size_t>(x) * pixelBytes];
                     want[x] = static_cast<uint8_t>((59 * p[1] + 30 * p[2] + 11 * p[0]) / 100);
                 }
-                const int done = t.grayFromColor(out.data(), src.data(), n, pixelBytes);
-                ExpectDone(out, want, before, static_cast<size_t>(done), "gray from colour, " + what);
+                for (const bool stream : {false, true})
+                    for (int offset = 0; offset < (stream ? 32 : 1); offset += 3) {
+                        std::vector<uint8_t> memory(n + 64);
+                        uint8_t* const start =
+                            memory.data() + ((32 - (reinterpret_cast<uintptr_t>(memory.data()) & 31)) & 31) + offset;
+                        std::memcpy(start, before.data(), static_cast<size_t>(n));
+                        const int done = t.grayFromColor(start, src.data(), n, pixelBytes, stream);
+                        _mm_sfence();
+                        const std::vector<uint8_t> out(start, start + n);
+                        ExpectDone(out, want, before, static_cast<size_t>(done),
+                                   "gray from colour, " + what + (stream ? ", streamed at " + std::to_string(offset) : ""));
+                        EXPECT_GE(done, n - 31) << what;
+                    }
             }
             if (t.hueSaturation != nullptr) {
                 // Rotation 0 is hue 0; the hues are the fast-path tests' business.

@@ -44,7 +44,7 @@ struct RowTable {
     // Gray correction of a mosaic row (even and odd sites each by their own
     // gain and offset) and gray from colour; each returns the bytes (pixels) done.
     int (*grayCorrection)(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
-    int (*grayFromColor)(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
+    int (*grayFromColor)(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, bool stream);
 
     // Byte moves; each does the whole row.
     void (*reorder)(uint8_t* left, uint8_t* right, const uint8_t* pairs, int halfWidth);

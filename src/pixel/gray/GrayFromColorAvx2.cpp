@@ -39,25 +39,42 @@ VIDLYN_AVX2_INLINE __m256i Gray16(__m256i a, __m256i b) {
     return _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_packs_epi32(a, b), _mm256_set1_epi16(5243)), 3);
 }
 
-template <int PixelBytes>
-VIDLYN_AVX2 int GrayRow(uint8_t* dst, const uint8_t* src, int count) {
+// 32 pixels from x on.
+template <int PixelBytes, bool Stream>
+VIDLYN_AVX2_INLINE void Step(uint8_t* dst, const uint8_t* src, int x) {
     // Packing twice within the lanes leaves the 4-pixel groups in the order 0 2 4 6 | 1 3 5 7.
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    int x = 0;
-    for (; x + 32 <= count; x += 32) {
-        const uint8_t* s = src + PixelBytes * x;
-        __m256i sum[4];
-        for (int k = 0; k < 4; ++k) sum[k] = Sums(Load8<PixelBytes>(s + 8 * PixelBytes * k));
-        const __m256i bytes = _mm256_packus_epi16(Gray16(sum[0], sum[1]), Gray16(sum[2], sum[3]));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_permutevar8x32_epi32(bytes, order));
+    const uint8_t* s = src + PixelBytes * x;
+    __m256i sum[4];
+    for (int k = 0; k < 4; ++k) sum[k] = Sums(Load8<PixelBytes>(s + 8 * PixelBytes * k));
+    const __m256i bytes = _mm256_permutevar8x32_epi32(
+        _mm256_packus_epi16(Gray16(sum[0], sum[1]), Gray16(sum[2], sum[3])), order);
+    if constexpr (Stream) {
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(dst + x), bytes);
+    } else {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), bytes);
     }
+}
+
+template <int PixelBytes>
+VIDLYN_AVX2 int GrayRow(uint8_t* dst, const uint8_t* src, int count, bool stream) {
+    int x = 0;
+    if (stream && count >= 64) {
+        // The first step as it falls, then on from the output's first 32-byte
+        // boundary (a few pixels computed twice).
+        Step<PixelBytes, false>(dst, src, 0);
+        x = static_cast<int>((32 - (reinterpret_cast<uintptr_t>(dst) & 31)) & 31);
+        for (; x + 32 <= count; x += 32) Step<PixelBytes, true>(dst, src, x);
+        return x;
+    }
+    for (; x + 32 <= count; x += 32) Step<PixelBytes, false>(dst, src, x);
     return x;
 }
 
 }  // namespace
 
-VIDLYN_AVX2 int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes) {
-    return pixelBytes == 4 ? GrayRow<4>(dst, src, count) : GrayRow<3>(dst, src, count);
+VIDLYN_AVX2 int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, bool stream) {
+    return pixelBytes == 4 ? GrayRow<4>(dst, src, count, stream) : GrayRow<3>(dst, src, count, stream);
 }
 
 }  // namespace pixel

@@ -63,9 +63,9 @@ VIDLYN_AVX512 int GrayRow(uint8_t* dst, const uint8_t* src, int count) {
 
 }  // namespace
 
-int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes) {
+int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, bool) {
     const int done = pixelBytes == 4 ? GrayRow<4>(dst, src, count) : GrayRow<3>(dst, src, count);
-    return done + GrayFromColorRowAvx2(dst + done, src + done * pixelBytes, count - done, pixelBytes);
+    return done + GrayFromColorRowAvx2(dst + done, src + done * pixelBytes, count - done, pixelBytes, false);
 }
 
 }  // namespace pixel

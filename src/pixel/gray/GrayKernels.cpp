@@ -9,6 +9,7 @@
 #include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
 #include "pixel/core/RowStripes.h"
+#include "pixel/core/SimdCommon.h"
 #include "pixel/demosaic/Bayer.h"
 #include "pixel/gray/GrayRows.h"
 
@@ -183,9 +184,26 @@ int KernelGrayFromColor(uint8_t* dst, const uint8_t* src, const PixRect* r, int 
                                             word2);
     const pixel::KernelRect k{dst, src, r, dstCol, dstRow, dstBpp, srcBpp, dstStride, srcStride};
     const auto vectorRow = pixel::Rows().grayFromColor;
-    pixel::RunRows(
-        k, 1, 64,
-        [&](uint8_t* d, const uint8_t* s, int n) { return vectorRow != nullptr ? vectorRow(d, s, n, srcBpp) : 0; },
-        [pixelBytes = int{srcBpp}](uint8_t* d, const uint8_t* s, int x) { GrayPixel(d + x, s + x * pixelBytes); });
+    // A large picture is written past the caches, each band ended by a store fence.
+    const int rows = r->bottom - r->top;
+    const bool stream = vectorRow != nullptr && int64_t{r->right - r->left} * rows >= pixel::simd::kStreamBytes;
+    const auto vector = [&](uint8_t* d, const uint8_t* s, int n) {
+        return vectorRow != nullptr ? vectorRow(d, s, n, srcBpp, stream) : 0;
+    };
+    const auto unit = [pixelBytes = int{srcBpp}](uint8_t* d, const uint8_t* s, int x) {
+        GrayPixel(d + x, s + x * pixelBytes);
+    };
+    if (!stream) {
+        pixel::RunRows(k, 1, 64, vector, unit);
+        return 1;
+    }
+    pixel::ForEachStripe(rows, 64, [&](int first, int end) {
+        const PixRect band{r->left, r->top + first, r->right, r->top + end};
+        pixel::KernelRect part = k;
+        part.r = &band;
+        part.dstRow = dstRow + first;
+        pixel::RunRows(part, 1, 0, vector, unit);
+        _mm_sfence();
+    });
     return 1;
 }

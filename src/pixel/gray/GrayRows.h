@@ -6,8 +6,10 @@
 namespace pixel {
 
 // Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 32
-// at a time; returns the number of pixels done (a multiple of 32).
-int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
+// at a time; returns the number of pixels done. With `stream` (a large
+// picture) the AVX2 row writes past the caches from the first 32-byte
+// boundary of the output on; the caller ends the picture with _mm_sfence.
+int GrayFromColorRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, bool stream);
 
 // The two site classes of one mosaic row: even bytes (from the row's start)
 // and odd ones, each with its table of trunc(v * gain / 128) + offset clipped
@@ -30,7 +32,7 @@ int GrayCorrectionRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const G
 
 // Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 64
 // at a time (AVX-512 with byte permutes), the rest by the AVX2 row; returns
-// the number of pixels done (a multiple of 32).
-int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes);
+// the number of pixels done (a multiple of 32); its own stores stay cached.
+int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, bool stream);
 
 }  // namespace pixel
