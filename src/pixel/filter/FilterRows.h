@@ -47,12 +47,11 @@ int SharpenRowAvx2(const SharpenRowJob& job);  // keeps `columns`
 int SharpenRowAvx512(const SharpenRowJob& job);
 
 // Hue and saturation of `count` pixels of 3 or 4 bytes (8-bit channels) or 6
-// or 8 bytes (10-bit channels in 16-bit samples), 16 at a time, for
+// or 8 bytes (10-bit channels in 16-bit samples), 32 at a time, for
 // saturations -256..256 and a hue rotation 0..1529; returns the number of
-// pixels done (a multiple of 16). In place allowed.
+// pixels done (a multiple of 32). In place allowed.
 int HueSaturationRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
-// The same 32 pixels at a time (AVX-512 with VBMI), the rest of 16 by the AVX2
-// row; returns a multiple of 16.
+// The same 32 pixels at a time (AVX-512 with VBMI); returns a multiple of 32.
 int HueSaturationRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
 
 // A 256-entry byte table in the forms the levels' rows look it up in: the

@@ -35,29 +35,26 @@ VIDLYN_AVX2_INLINE __m128i Ctl(const std::array<uint8_t, 16>& c) {
 
 VIDLYN_AVX2_INLINE __m256i Select(__m256i mask, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, mask); }
 
-// R[Q] = 16711680 / Q (0 for Q = 0) for 8 lanes: the single-precision
-// quotient is within one of it, and one step on the exact product r Q
-// (below 2^24 + 256) corrects it.
-VIDLYN_AVX2_INLINE __m256i Reciprocal(__m256i q) {
-    const __m256i n = _mm256_set1_epi32(16711680);
-    __m256i r = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(q)));
-    const __m256i product = _mm256_mullo_epi32(r, q);
-    r = _mm256_add_epi32(r, _mm256_cmpgt_epi32(product, n));  // too large: one less
-    r = _mm256_sub_epi32(r, _mm256_cmpgt_epi32(_mm256_sub_epi32(n, product),
-                                               _mm256_sub_epi32(q, _mm256_set1_epi32(1))));  // n - rQ >= Q: one more
-    return _mm256_andnot_si256(_mm256_cmpeq_epi32(q, _mm256_setzero_si256()), r);
+// f0 = (R[Q] d' + 32768) >> 16 for 8 lanes of Q and d' in 32 bits, in single
+// precision: the quotient 16711680 / Q rounded to single precision truncates
+// to R[Q] for every Q in 1..255 (checked for each), R[Q] d' <= 16711680 and
+// the sum with 32768 are exact below 2^24, and the scaling by 2^-16 is exact.
+// Q = 0 (a gray pixel, whose f0 is not used) is divided as Q = 1.
+VIDLYN_AVX2_INLINE __m256 PositionOf(__m256i q, __m256i dPrime) {
+    const __m256 r = _mm256_round_ps(_mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(q)),
+                                     _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m256 sum = _mm256_add_ps(_mm256_mul_ps(r, _mm256_cvtepi32_ps(dPrime)), _mm256_set1_ps(32768.0f));
+    return _mm256_mul_ps(sum, _mm256_set1_ps(1.0f / 65536.0f));
 }
 
-// f0 = (R[Q] d' + 32768) >> 16 for 16 lanes (Q <= 255, 0 <= d' <= Q, so the product stays below 2^24).
+// f0 for 16 lanes (Q <= 255, 0 <= d' <= Q): both halves of each 128-bit lane
+// widened to 32 bits, and packed back in the same order.
 VIDLYN_AVX2_INLINE __m256i Position(__m256i q, __m256i dPrime) {
-    const __m256i qLo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(q));
-    const __m256i qHi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(q, 1));
-    const __m256i dLo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(dPrime));
-    const __m256i dHi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(dPrime, 1));
-    const __m256i half = _mm256_set1_epi32(32768);
-    const __m256i lo = _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(Reciprocal(qLo), dLo), half), 16);
-    const __m256i hi = _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(Reciprocal(qHi), dHi), half), 16);
-    return _mm256_permute4x64_epi64(_mm256_packus_epi32(lo, hi), 0xD8);  // lanes back in order
+    const __m256i zero = _mm256_setzero_si256();
+    q = _mm256_max_epi16(q, _mm256_set1_epi16(1));
+    const __m256 lo = PositionOf(_mm256_unpacklo_epi16(q, zero), _mm256_unpacklo_epi16(dPrime, zero));
+    const __m256 hi = PositionOf(_mm256_unpackhi_epi16(q, zero), _mm256_unpackhi_epi16(dPrime, zero));
+    return _mm256_packus_epi32(_mm256_cvttps_epi32(lo), _mm256_cvttps_epi32(hi));
 }
 
 // The transform of 16 pixels given as 16-bit lanes b, g, r (0..255), in place.
@@ -109,117 +106,121 @@ VIDLYN_AVX2_INLINE void Hexcone(__m256i& b, __m256i& g, __m256i& r, __m256i satu
     r = Select(_mm256_or_si256(s0, s1), full, Select(s2, down, Select(_mm256_or_si256(s3, s4), lo, up)));
 }
 
+// Two 16-byte blocks side by side: `first` in the low lane, `second` in the high one.
+VIDLYN_AVX2_INLINE __m256i LoadPair(const uint8_t* first, const uint8_t* second) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first))),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(second)), 1);
+}
+
+VIDLYN_AVX2_INLINE void StorePair(uint8_t* first, uint8_t* second, __m256i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(first), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(second), _mm256_extracti128_si256(v, 1));
+}
+
+VIDLYN_AVX2_INLINE __m256i Ctl2(const std::array<uint8_t, 16>& c) { return _mm256_broadcastsi128_si256(Ctl(c)); }
+
+// 32 pixels a step: the low lanes carry pixels 0..15 and the high lanes 16..31,
+// so that one in-lane shuffle per block serves both halves. Each channel's 32
+// bytes widen to two registers of 16-bit lanes (pixels 0..7 and 16..23, then
+// 8..15 and 24..31), which the packing afterwards puts back in order.
 template <int PixelBytes>
 VIDLYN_AVX2 int Row(uint8_t* dst, const uint8_t* src, int count, int saturation, int rotation) {
     const __m256i sat = _mm256_set1_epi16(static_cast<short>(saturation));
     const __m256i rotSextant = _mm256_set1_epi16(static_cast<short>(rotation / 255));
     const __m256i rotPosition = _mm256_set1_epi16(static_cast<short>(rotation % 255));
+    const __m256i zero = _mm256_setzero_si256();
+    constexpr int kHalf = 16 * PixelBytes;  // bytes of 16 pixels
     int x = 0;
-    for (; x + 16 <= count; x += 16) {
+    for (; x + 32 <= count; x += 32) {
         const uint8_t* s = src + PixelBytes * x;
-        __m128i in[4];
-        for (int k = 0; k < PixelBytes; ++k) in[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
-        __m256i ch[3];
+        __m256i in[PixelBytes];
+#pragma GCC unroll 4
+        for (int k = 0; k < PixelBytes; ++k) in[k] = LoadPair(s + 16 * k, s + kHalf + 16 * k);
+        __m256i lo[3], hi[3];
+#pragma GCC unroll 3
         for (int c = 0; c < 3; ++c) {
-            __m128i v = _mm_shuffle_epi8(in[0], Ctl(kSplit<PixelBytes>[c]));
+            __m256i v = _mm256_shuffle_epi8(in[0], Ctl2(kSplit<PixelBytes>[c]));
+#pragma GCC unroll 4
             for (int k = 1; k < PixelBytes; ++k)
-                v = _mm_or_si128(v, _mm_shuffle_epi8(in[k], Ctl(kSplit<PixelBytes>[k * 3 + c])));
-            ch[c] = _mm256_cvtepu8_epi16(v);
+                v = _mm256_or_si256(v, _mm256_shuffle_epi8(in[k], Ctl2(kSplit<PixelBytes>[k * 3 + c])));
+            lo[c] = _mm256_unpacklo_epi8(v, zero);
+            hi[c] = _mm256_unpackhi_epi8(v, zero);
         }
-        Hexcone(ch[0], ch[1], ch[2], sat, rotSextant, rotPosition);
-        __m128i out[3];
-        for (int c = 0; c < 3; ++c)
-            out[c] = _mm_packus_epi16(_mm256_castsi256_si128(ch[c]), _mm256_extracti128_si256(ch[c], 1));
+        Hexcone(lo[0], lo[1], lo[2], sat, rotSextant, rotPosition);
+        Hexcone(hi[0], hi[1], hi[2], sat, rotSextant, rotPosition);
+        __m256i out[3];
+#pragma GCC unroll 3
+        for (int c = 0; c < 3; ++c) out[c] = _mm256_packus_epi16(lo[c], hi[c]);
         uint8_t* d = dst + PixelBytes * x;
+#pragma GCC unroll 4
         for (int k = 0; k < PixelBytes; ++k) {
-            __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(out[0], Ctl(kJoin<PixelBytes>[k * 3])),
-                                                  _mm_shuffle_epi8(out[1], Ctl(kJoin<PixelBytes>[k * 3 + 1]))),
-                                     _mm_shuffle_epi8(out[2], Ctl(kJoin<PixelBytes>[k * 3 + 2])));
-            __m128i* o = reinterpret_cast<__m128i*>(d + 16 * k);
+            __m256i v = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(out[0], Ctl2(kJoin<PixelBytes>[k * 3])),
+                                                        _mm256_shuffle_epi8(out[1], Ctl2(kJoin<PixelBytes>[k * 3 + 1]))),
+                                        _mm256_shuffle_epi8(out[2], Ctl2(kJoin<PixelBytes>[k * 3 + 2])));
             if constexpr (PixelBytes == 4)  // the fourth byte stays as it is
-                v = _mm_or_si128(v, _mm_and_si128(_mm_loadu_si128(o), _mm_set1_epi32(static_cast<int>(0xFF000000u))));
-            _mm_storeu_si128(o, v);
+                v = _mm256_or_si256(v, _mm256_and_si256(LoadPair(d + 16 * k, d + kHalf + 16 * k),
+                                                        _mm256_set1_epi32(static_cast<int>(0xFF000000u))));
+            StorePair(d + 16 * k, d + kHalf + 16 * k, v);
         }
     }
     return x;
 }
 
-// 16-bit channels (48- and 64-bit pixels): samples split per channel, eight
-// pixels (one 128-bit half) at a time; the transform works on min(v, 1023) >> 2
-// and writes v8 << 2 | v8 >> 6, as the straight kernel does.
-constexpr std::array<uint8_t, 16> Deinterleave16Control(int pixelBytes, int block, int channel) {
-    std::array<uint8_t, 16> c{};
-    for (int j = 0; j < 16; ++j) {
-        const int g = pixelBytes * (j / 2) + 2 * channel + (j % 2) - 16 * block;
-        c[j] = (g >= 0 && g < 16) ? static_cast<uint8_t>(g) : uint8_t{0x80};
-    }
-    return c;
-}
-
-template <int PixelBytes>
-constexpr auto kSplit16 = [] {
-    std::array<std::array<uint8_t, 16>, 12> t{};
-    for (int b = 0; b < 4; ++b)
-        for (int c = 0; c < 3; ++c) t[b * 3 + c] = Deinterleave16Control(PixelBytes, b, c);
-    return t;
-}();
-
-template <int PixelBytes>
-constexpr auto kJoin16 = [] {
-    std::array<std::array<uint8_t, 16>, 12> t{};
-    for (int b = 0; b < 4; ++b)
-        for (int c = 0; c < 3; ++c) t[b * 3 + c] = simd::InterleaveControl(PixelBytes, 2, b, c);
-    return t;
-}();
-
-// Channel `c` of the eight pixels starting at s.
-template <int PixelBytes>
-VIDLYN_AVX2_INLINE __m128i Split16(const uint8_t* s, int c) {
-    constexpr int kBlocks = PixelBytes / 2;
-    __m128i v = _mm_setzero_si128();
-    for (int k = 0; k < kBlocks; ++k)
-        v = _mm_or_si128(v, _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k)),
-                                             Ctl(kSplit16<PixelBytes>[k * 3 + c])));
-    return v;
-}
-
-template <int PixelBytes>
-VIDLYN_AVX2_INLINE void Join16(uint8_t* d, __m128i b, __m128i g, __m128i r) {
-    constexpr int kBlocks = PixelBytes / 2;
-    for (int k = 0; k < kBlocks; ++k) {
-        __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, Ctl(kJoin16<PixelBytes>[k * 3])),
-                                              _mm_shuffle_epi8(g, Ctl(kJoin16<PixelBytes>[k * 3 + 1]))),
-                                 _mm_shuffle_epi8(r, Ctl(kJoin16<PixelBytes>[k * 3 + 2])));
-        __m128i* o = reinterpret_cast<__m128i*>(d + 16 * k);
-        if constexpr (PixelBytes == 8)  // the fourth sample stays as it is
-            v = _mm_or_si128(
-                v, _mm_and_si128(_mm_loadu_si128(o), _mm_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull))));
-        _mm_storeu_si128(o, v);
-    }
-}
-
+// 16-bit channels (48- and 64-bit pixels), 32 pixels a step: each sample s
+// becomes min(s, 1023) >> 2 as a byte (s >> 2, packed with unsigned
+// saturation), laid out as the 8-bit row lays out pixels of PixelBytes / 2
+// bytes, and after the transform each byte v8 becomes v8 << 2 | v8 >> 6, that
+// is (v8 * 257) >> 6: the byte unpacked with itself, shifted.
 template <int PixelBytes>
 VIDLYN_AVX2 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturation, int rotation) {
+    constexpr int kBytes = PixelBytes / 2;  // the 8-bit pixel size
     const __m256i sat = _mm256_set1_epi16(static_cast<short>(saturation));
     const __m256i rotSextant = _mm256_set1_epi16(static_cast<short>(rotation / 255));
     const __m256i rotPosition = _mm256_set1_epi16(static_cast<short>(rotation % 255));
-    const __m256i max = _mm256_set1_epi16(1023);
+    const __m256i zero = _mm256_setzero_si256();
+    constexpr int kHalf = 16 * PixelBytes;  // bytes of 16 pixels
     int x = 0;
-    for (; x + 16 <= count; x += 16) {
+    for (; x + 32 <= count; x += 32) {
         const uint8_t* s = src + PixelBytes * x;
-        __m256i ch[3];
-        for (int c = 0; c < 3; ++c) {
-            const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(Split16<PixelBytes>(s, c)),
-                                                      Split16<PixelBytes>(s + 8 * PixelBytes, c), 1);
-            ch[c] = _mm256_srli_epi16(_mm256_min_epu16(v, max), 2);
+        __m256i in[kBytes];
+#pragma GCC unroll 4
+        for (int k = 0; k < kBytes; ++k) {
+            const uint8_t* at = s + 32 * k;
+            in[k] = _mm256_packus_epi16(_mm256_srli_epi16(LoadPair(at, at + kHalf), 2),
+                                        _mm256_srli_epi16(LoadPair(at + 16, at + kHalf + 16), 2));
         }
-        Hexcone(ch[0], ch[1], ch[2], sat, rotSextant, rotPosition);
-        for (int c = 0; c < 3; ++c) ch[c] = _mm256_or_si256(_mm256_slli_epi16(ch[c], 2), _mm256_srli_epi16(ch[c], 6));
+        __m256i lo[3], hi[3];
+#pragma GCC unroll 3
+        for (int c = 0; c < 3; ++c) {
+            __m256i v = _mm256_shuffle_epi8(in[0], Ctl2(kSplit<kBytes>[c]));
+#pragma GCC unroll 4
+            for (int k = 1; k < kBytes; ++k)
+                v = _mm256_or_si256(v, _mm256_shuffle_epi8(in[k], Ctl2(kSplit<kBytes>[k * 3 + c])));
+            lo[c] = _mm256_unpacklo_epi8(v, zero);
+            hi[c] = _mm256_unpackhi_epi8(v, zero);
+        }
+        Hexcone(lo[0], lo[1], lo[2], sat, rotSextant, rotPosition);
+        Hexcone(hi[0], hi[1], hi[2], sat, rotSextant, rotPosition);
+        __m256i out[3];
+#pragma GCC unroll 3
+        for (int c = 0; c < 3; ++c) out[c] = _mm256_packus_epi16(lo[c], hi[c]);
         uint8_t* d = dst + PixelBytes * x;
-        Join16<PixelBytes>(d, _mm256_castsi256_si128(ch[0]), _mm256_castsi256_si128(ch[1]),
-                           _mm256_castsi256_si128(ch[2]));
-        Join16<PixelBytes>(d + 8 * PixelBytes, _mm256_extracti128_si256(ch[0], 1), _mm256_extracti128_si256(ch[1], 1),
-                           _mm256_extracti128_si256(ch[2], 1));
+#pragma GCC unroll 4
+        for (int k = 0; k < kBytes; ++k) {
+            const __m256i v = _mm256_or_si256(
+                _mm256_or_si256(_mm256_shuffle_epi8(out[0], Ctl2(kJoin<kBytes>[k * 3])),
+                                _mm256_shuffle_epi8(out[1], Ctl2(kJoin<kBytes>[k * 3 + 1]))),
+                _mm256_shuffle_epi8(out[2], Ctl2(kJoin<kBytes>[k * 3 + 2])));
+            uint8_t* at = d + 32 * k;
+            __m256i first = _mm256_srli_epi16(_mm256_unpacklo_epi8(v, v), 6);
+            __m256i second = _mm256_srli_epi16(_mm256_unpackhi_epi8(v, v), 6);
+            if constexpr (PixelBytes == 8) {  // the fourth sample stays as it is
+                first = _mm256_blend_epi16(first, LoadPair(at, at + kHalf), 0x88);
+                second = _mm256_blend_epi16(second, LoadPair(at + 16, at + kHalf + 16), 0x88);
+            }
+            StorePair(at, at + kHalf, first);
+            StorePair(at + 16, at + kHalf + 16, second);
+        }
     }
     return x;
 }

@@ -276,25 +276,18 @@ VIDLYN_AVX512 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturat
 
 VIDLYN_AVX512 int HueSaturationRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation,
                                          int rotation) {
-    int done = 0;
     switch (pixelBytes) {
         case 3:
-            done = Row8<3>(dst, src, count, saturation, rotation);
-            break;
+            return Row8<3>(dst, src, count, saturation, rotation);
         case 4:
-            done = Row8<4>(dst, src, count, saturation, rotation);
-            break;
+            return Row8<4>(dst, src, count, saturation, rotation);
         case 6:
-            done = Row16<6>(dst, src, count, saturation, rotation);
-            break;
+            return Row16<6>(dst, src, count, saturation, rotation);
         case 8:
-            done = Row16<8>(dst, src, count, saturation, rotation);
-            break;
+            return Row16<8>(dst, src, count, saturation, rotation);
         default:
             return 0;
     }
-    const int offset = done * pixelBytes;
-    return done + HueSaturationRowAvx2(dst + offset, src + offset, count - done, pixelBytes, saturation, rotation);
 }
 
 }  // namespace pixel
