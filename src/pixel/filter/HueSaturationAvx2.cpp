@@ -61,22 +61,20 @@ VIDLYN_AVX2_INLINE __m256i Position(__m256i q, __m256i dPrime) {
 VIDLYN_AVX2_INLINE void Hexcone(__m256i& b, __m256i& g, __m256i& r, __m256i saturation, __m256i rotSextant,
                                 __m256i rotPosition) {
     const __m256i one = _mm256_set1_epi16(1);
-    const __m256i redFirst = _mm256_or_si256(_mm256_cmpgt_epi16(r, g), _mm256_cmpeq_epi16(r, g));  // r >= g
+    __m256i mx = _mm256_max_epi16(r, g);
+    const __m256i redFirst = _mm256_cmpeq_epi16(mx, r);  // r >= g
     __m256i base = Select(redFirst, one, _mm256_set1_epi16(3));
     __m256i d = Select(redFirst, _mm256_sub_epi16(g, b), _mm256_sub_epi16(b, r));
-    __m256i mx = Select(redFirst, r, g);
-    const __m256i candidate = Select(redFirst, g, r);
     const __m256i blueFirst = _mm256_cmpgt_epi16(b, mx);  // mx < b
     base = Select(blueFirst, _mm256_set1_epi16(5), base);
     d = Select(blueFirst, _mm256_sub_epi16(r, g), d);
-    mx = Select(blueFirst, b, mx);
-    const __m256i mn = _mm256_min_epi16(candidate, b);
+    mx = _mm256_max_epi16(mx, b);
+    const __m256i mn = _mm256_min_epi16(_mm256_min_epi16(r, g), b);
     const __m256i q = _mm256_sub_epi16(mx, mn);
     const __m256i l = _mm256_add_epi16(mx, mn);
 
     const __m256i chroma = _mm256_add_epi16(q, _mm256_mulhrs_epi16(_mm256_slli_epi16(q, 7), saturation));
-    const __m256i qMax =
-        Select(_mm256_cmpgt_epi16(l, _mm256_set1_epi16(255)), _mm256_sub_epi16(_mm256_set1_epi16(511), l), l);
+    const __m256i qMax = _mm256_min_epi16(l, _mm256_sub_epi16(_mm256_set1_epi16(511), l));  // l or 511 - l
     const __m256i qNew = _mm256_min_epi16(chroma, qMax);
     const __m256i lo = _mm256_srai_epi16(_mm256_sub_epi16(l, qNew), 1);
     const __m256i span = _mm256_sub_epi16(_mm256_srai_epi16(_mm256_add_epi16(qNew, l), 1), lo);
