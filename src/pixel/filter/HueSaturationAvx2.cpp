@@ -57,6 +57,25 @@ VIDLYN_AVX2_INLINE __m256i Position(__m256i q, __m256i dPrime) {
     return _mm256_packus_epi32(_mm256_cvttps_epi32(lo), _mm256_cvttps_epi32(hi));
 }
 
+// Per sextant 0..11 (mod 6): 0x80 where the changing channel rises (up), and
+// for each channel 0x40 where it is that channel (m), 0x80 where it is full.
+constexpr std::array<uint8_t, 16> SextantTable(const char* six) {
+    std::array<uint8_t, 16> t{};
+    for (int s = 0; s < 12; ++s) t[s] = six[s % 6] == 'm' ? 0x40 : six[s % 6] == 'f' || six[s % 6] == 'u' ? 0x80 : 0;
+    return t;
+}
+constexpr auto kOdd = SextantTable("dududu");
+constexpr auto kBlue = SextantTable("mllmff"), kGreen = SextantTable("lmffml"), kRed = SextantTable("ffmllm");
+
+VIDLYN_AVX2_INLINE __m256i Table(const std::array<uint8_t, 16>& t) { return _mm256_broadcastsi128_si256(Ctl(t)); }
+
+// One channel's value: lo, full or m, as the channel's table says for the sextant.
+VIDLYN_AVX2_INLINE __m256i Pick(const std::array<uint8_t, 16>& table, __m256i index, __m256i lo, __m256i full,
+                                __m256i m) {
+    const __m256i code = _mm256_shuffle_epi8(Table(table), index);
+    return _mm256_blendv_epi8(_mm256_blendv_epi8(lo, full, code), m, _mm256_add_epi16(code, code));
+}
+
 // The transform of 16 pixels given as 16-bit lanes b, g, r (0..255), in place.
 VIDLYN_AVX2_INLINE void Hexcone(__m256i& b, __m256i& g, __m256i& r, __m256i saturation, __m256i rotSextant,
                                 __m256i rotPosition) {
@@ -86,22 +105,20 @@ VIDLYN_AVX2_INLINE void Hexcone(__m256i& b, __m256i& g, __m256i& r, __m256i satu
     const __m256i wrap = _mm256_cmpgt_epi16(f, _mm256_set1_epi16(254));
     f = _mm256_sub_epi16(f, _mm256_and_si256(wrap, _mm256_set1_epi16(255)));
     sextant = _mm256_sub_epi16(sextant, wrap);
-    const __m256i six = _mm256_set1_epi16(6);
-    sextant = _mm256_sub_epi16(sextant, _mm256_andnot_si256(_mm256_cmpgt_epi16(six, sextant), six));  // mod 6
 
     const __m256i t = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(span, f), _mm256_set1_epi16(128)), 8);
     const __m256i full = _mm256_add_epi16(lo, span), up = _mm256_add_epi16(lo, t), down = _mm256_sub_epi16(full, t);
-    const __m256i s0 = _mm256_cmpeq_epi16(sextant, _mm256_setzero_si256());
-    const __m256i s1 = _mm256_cmpeq_epi16(sextant, one);
-    const __m256i s2 = _mm256_cmpeq_epi16(sextant, _mm256_set1_epi16(2));
-    const __m256i s3 = _mm256_cmpeq_epi16(sextant, _mm256_set1_epi16(3));
-    const __m256i s4 = _mm256_cmpeq_epi16(sextant, _mm256_set1_epi16(4));
-    // sextant: blue, green, red
-    // 0: down, lo, full   1: lo, up, full   2: lo, full, down
-    // 3: up, full, lo     4: full, down, lo 5: full, lo, up
-    b = Select(s0, down, Select(_mm256_or_si256(s1, s2), lo, Select(s3, up, full)));
-    g = Select(s1, up, Select(_mm256_or_si256(s2, s3), full, Select(s4, down, lo)));
-    r = Select(_mm256_or_si256(s0, s1), full, Select(s2, down, Select(_mm256_or_si256(s3, s4), lo, up)));
+    // The sextant (0..11 here, taken mod 6 by the tables) in both bytes of its
+    // lane picks, by byte shuffles of small tables: up or down (m), and for
+    // each channel m, lo or full.
+    //   sextant: blue, green, red
+    //   0: down, lo, full   1: lo, up, full   2: lo, full, down
+    //   3: up, full, lo     4: full, down, lo 5: full, lo, up
+    const __m256i index = _mm256_or_si256(sextant, _mm256_slli_epi16(sextant, 8));
+    const __m256i m = _mm256_blendv_epi8(down, up, _mm256_shuffle_epi8(Table(kOdd), index));
+    b = Pick(kBlue, index, lo, full, m);
+    g = Pick(kGreen, index, lo, full, m);
+    r = Pick(kRed, index, lo, full, m);
 }
 
 // Two 16-byte blocks side by side: `first` in the low lane, `second` in the high one.
