@@ -30,6 +30,7 @@ RowTable Fill(SimdLevel level) {
         t.grayCorrection = GrayCorrectionRowSse2;
         t.affineBytes = ApplyAffineRowSse2;
         t.affineWords = ApplyAffineWordRowSse2;
+        t.hueSaturation = HueSaturationRowSse2;
     }
     if (level >= SimdLevel::Avx2) {
         t.demosaic8 = DemosaicRow8Avx2;

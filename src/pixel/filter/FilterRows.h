@@ -51,6 +51,8 @@ int SharpenRowAvx512(const SharpenRowJob& job);
 // saturations -256..256 and a hue rotation 0..1529; returns the number of
 // pixels done (a multiple of 32). In place allowed.
 int HueSaturationRowAvx2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
+// The same with SSE2, 16 pixels (3 bytes) or 8 (the other sizes) at a time.
+int HueSaturationRowSse2(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
 // The same 32 pixels at a time (AVX-512 with VBMI); returns a multiple of 32.
 int HueSaturationRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
 
