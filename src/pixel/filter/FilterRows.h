@@ -56,12 +56,9 @@ int HueSaturationRowSse2(uint8_t* dst, const uint8_t* src, int count, int pixelB
 // The same 32 pixels at a time (AVX-512 with VBMI); returns a multiple of 32.
 int HueSaturationRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, int saturation, int rotation);
 
-// A 256-entry byte table in the forms the levels' rows look it up in: the
-// entries themselves, and (AVX2) the differences of its 16-entry rows per half
-// (entries 0..127 and 128..255): row k of a half XOR row k - 1.
+// A 256-entry byte table as the levels' rows look it up.
 struct ByteTable {
     uint8_t bytes[256];
-    uint8_t steps[2][8][16];
 };
 // From a lookup table of at least 256 entries (each below 256).
 void MakeByteTable(ByteTable& out, const uint16_t* table);

@@ -1,10 +1,10 @@
 // Byte lookup tables by vectors (AVX2).
 //
 // A 256-entry byte table is looked up 32 bytes at a time with the 16-entry
-// byte shuffle: x - 16k selects entry x & 15 of row k while 0 <= x - 16k < 128
-// and gives 0 otherwise (bit 7 set), so XOR-ing the shuffles of the row
-// differences T(k) ^ T(k - 1) over k = 0..7 leaves T(x >> 4)[x & 15] for
-// x < 128. The upper half does the same with x - 128, and bit 7 of x picks.
+// byte shuffle: each of the table's 16 rows is shuffled by the low four bits
+// of x (the upper eight rows by x ^ 0x80, as a shuffle index with bit 7 set
+// gives 0), and bits 4, 5, 6 and 7 of x pick among the 16 results, 8 + 4 + 2 + 1
+// selects. Two vectors share each row's load.
 // 16-bit samples (10-bit tables of 1024 entries) are gathered.
 #include <immintrin.h>
 
@@ -15,12 +15,6 @@ namespace pixel {
 
 void MakeByteTable(ByteTable& out, const uint16_t* table) {
     for (int i = 0; i < 256; ++i) out.bytes[i] = static_cast<uint8_t>(table[i]);
-    for (int half = 0; half < 2; ++half)
-        for (int k = 0; k < 8; ++k)
-            for (int n = 0; n < 16; ++n) {
-                const int i = 128 * half + 16 * k + n;
-                out.steps[half][k][n] = static_cast<uint8_t>(out.bytes[i] ^ (k ? out.bytes[i - 16] : 0));
-            }
 }
 
 void MakeWordTable(WordTable& out, const uint16_t* table) {
@@ -38,32 +32,80 @@ VIDLYN_AVX2_INLINE __m256i Broadcast16(const uint8_t* p) {
     return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
-VIDLYN_AVX2_INLINE __m256i LookUp(__m256i x, const __m256i (&low)[8], const __m256i (&high)[8]) {
-    const __m256i sixteen = _mm256_set1_epi8(16);
-    __m256i i = x, j = _mm256_xor_si256(x, _mm256_set1_epi8(static_cast<char>(0x80)));
-    __m256i f = _mm256_shuffle_epi8(low[0], i), g = _mm256_shuffle_epi8(high[0], j);
-    for (int k = 1; k < 8; ++k) {
-        i = _mm256_sub_epi8(i, sixteen);
-        j = _mm256_sub_epi8(j, sixteen);
-        f = _mm256_xor_si256(f, _mm256_shuffle_epi8(low[k], i));
-        g = _mm256_xor_si256(g, _mm256_shuffle_epi8(high[k], j));
+VIDLYN_AVX2_INLINE __m256i Sel(__m256i a, __m256i b, __m256i m) { return _mm256_blendv_epi8(a, b, m); }
+
+// rows[h] = row h of the table (entries 16h .. 16h + 15), both lanes.
+VIDLYN_AVX2_INLINE __m256i LookUp(__m256i x, const __m256i* rows) {
+    const __m256i y = _mm256_xor_si256(x, _mm256_set1_epi8(static_cast<char>(0x80)));
+    const __m256i m4 = _mm256_slli_epi16(x, 3), m5 = _mm256_slli_epi16(x, 2), m6 = _mm256_add_epi16(x, x);
+    __m256i p[8];
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j) {
+        const __m256i idx = j < 4 ? x : y;
+        p[j] = Sel(_mm256_shuffle_epi8(_mm256_load_si256(rows + 2 * j), idx),
+                   _mm256_shuffle_epi8(_mm256_load_si256(rows + 2 * j + 1), idx), m4);
     }
-    return _mm256_blendv_epi8(f, g, x);
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j) p[j] = Sel(p[2 * j], p[2 * j + 1], m5);
+    p[0] = Sel(p[0], p[1], m6);
+    p[1] = Sel(p[2], p[3], m6);
+    return Sel(p[0], p[1], x);
+}
+
+VIDLYN_AVX2_INLINE void LookUp2(__m256i x, __m256i z, const __m256i* rows, __m256i& ox, __m256i& oz) {
+    const __m256i flip = _mm256_set1_epi8(static_cast<char>(0x80));
+    const __m256i y = _mm256_xor_si256(x, flip), w = _mm256_xor_si256(z, flip);
+    const __m256i m4 = _mm256_slli_epi16(x, 3), m5 = _mm256_slli_epi16(x, 2), m6 = _mm256_add_epi16(x, x);
+    const __m256i n4 = _mm256_slli_epi16(z, 3), n5 = _mm256_slli_epi16(z, 2), n6 = _mm256_add_epi16(z, z);
+    __m256i p[8], q[8];
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j) {
+        const __m256i a = _mm256_load_si256(rows + 2 * j), b = _mm256_load_si256(rows + 2 * j + 1);
+        p[j] = Sel(_mm256_shuffle_epi8(a, j < 4 ? x : y), _mm256_shuffle_epi8(b, j < 4 ? x : y), m4);
+        q[j] = Sel(_mm256_shuffle_epi8(a, j < 4 ? z : w), _mm256_shuffle_epi8(b, j < 4 ? z : w), n4);
+    }
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j) {
+        p[j] = Sel(p[2 * j], p[2 * j + 1], m5);
+        q[j] = Sel(q[2 * j], q[2 * j + 1], n5);
+    }
+    p[0] = Sel(p[0], p[1], m6);
+    p[1] = Sel(p[2], p[3], m6);
+    q[0] = Sel(q[0], q[1], n6);
+    q[1] = Sel(q[2], q[3], n6);
+    ox = Sel(p[0], p[1], x);
+    oz = Sel(q[0], q[1], z);
 }
 
 }  // namespace
 
 VIDLYN_AVX2 int ApplyByteTableRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth,
                                       const ByteTable& table) {
-    __m256i low[8], high[8];
-    for (int k = 0; k < 8; ++k) {
-        low[k] = Broadcast16(table.steps[0][k]);
-        high[k] = Broadcast16(table.steps[1][k]);
-    }
+    alignas(32) __m256i rows[16];
+    for (int k = 0; k < 16; ++k) rows[k] = Broadcast16(table.bytes + 16 * k);
     const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     int i = 0;
+    for (; i + 64 <= bytes; i += 64) {
+        // The rows are read from memory at each use: held in registers they
+        // would crowd out the work (AVX2 has 16).
+        const __m256i* at = rows;
+        asm("" : "+r"(at));
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 32));
+        __m256i v0, v1;
+        LookUp2(x0, x1, at, v0, v1);
+        __m256i* o = reinterpret_cast<__m256i*>(dst + i);
+        if (keepFourth) {
+            v0 = _mm256_blendv_epi8(v0, _mm256_loadu_si256(o), fourth);
+            v1 = _mm256_blendv_epi8(v1, _mm256_loadu_si256(o + 1), fourth);
+        }
+        _mm256_storeu_si256(o, v0);
+        _mm256_storeu_si256(o + 1, v1);
+    }
     for (; i + 32 <= bytes; i += 32) {
-        __m256i v = LookUp(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), low, high);
+        const __m256i* at = rows;
+        asm("" : "+r"(at));
+        __m256i v = LookUp(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), at);
         __m256i* o = reinterpret_cast<__m256i*>(dst + i);
         if (keepFourth) v = _mm256_blendv_epi8(v, _mm256_loadu_si256(o), fourth);
         _mm256_storeu_si256(o, v);
