@@ -105,12 +105,6 @@ void Sharpness(Buffer& out, int parameter) {
     Convert(KernelSharpness, out, out, reinterpret_cast<intptr_t>(diff));
 }
 
-// The application's buffer of the copy out: every row with its full stride,
-// last memory row first (the bottom-up order of a Windows bitmap).
-void CopyOut(std::vector<uint8_t>& to, Buffer& from) {
-    CopyFrameRows(to.data(), from.bits(), static_cast<size_t>(from.stride), kHeight, true);
-}
-
 std::vector<Path> Paths() {
     std::vector<Path> p;
     // The camera's bytes are random like the raw frame's, so that the whole-frame
@@ -118,12 +112,15 @@ std::vector<Path> Paths() {
     static std::vector<uint8_t> staging(Raw8().bytes), slot(kPixels), application(kPixels * 3);
     p.push_back(
         {"DualOutputReorder", kPixels, [] { ReorderDualOutput(slot.data(), staging.data(), kWidth / 2, kHeight); }});
-    // One 24-bit frame from the camera's bytes to the application's buffer,
-    // neutral filters: reorder into the slot, demosaic, copy out.
+    // One 24-bit frame from the camera's bytes to the application's buffer as
+    // a stream in the callback mode delivers it with neutral filters: reordered
+    // into the slot, then demosaiced from there into the output picture with
+    // the application's copy (last row first) made on the way. (With a filter
+    // on, the filters and a separate copy-out follow the demosaicing instead.)
     p.push_back({"Frame24Total", kPixels * 3, [] {
                      ReorderDualOutput(Raw8().bits(), staging.data(), kWidth / 2, kHeight);
-                     Demosaic(Out(3), Raw8());
-                     CopyOut(application, Out(3));
+                     DemosaicWithCopy8To24(Out(3).bits(), Raw8().bits(), kWidth, kHeight, Out(3).stride, Raw8().stride,
+                                           gBayer, application.data(), true);
                  }});
     p.push_back({"Demosaic8To24", kPixels * 3, [] { Demosaic(Out(3), Raw8()); }});
     p.push_back({"Demosaic8To32", kPixels * 4, [] { Demosaic(Out(4), Raw8()); }});

@@ -172,13 +172,25 @@ public:
     // the buffer's stride, mirrored horizontally when m_mirrorH is set.
     // 1, or 0 when there is no source buffer to place into.
     int PlaceFrame(const uint8_t* frame, size_t frameBytes);
+    // The application's buffer as CopyOut fills it: `size` bytes, rows last
+    // first for rowOrder 0.
+    struct CopyTarget {
+        void* buffer;
+        int size;
+        int rowOrder;
+    };
     // The per-frame conversion of the source buffer into the output buffer.
-    void ConvertFrame();
+    // With `copyOut`, a 24-bit frame that no adjustment filter changes is also
+    // copied there as it is made (the bytes CopyOut would put there); 1 when
+    // that was done, else 0 (the caller copies, if it wants the copy).
+    int ConvertFrame(const CopyTarget* copyOut = nullptr);
     // The same from `source`, the raw picture of colour type `type`: the source
     // buffer, or a frame read in place where the camera left it.
-    void ConvertSource(DibBuffer* source, int type);
-    // Automatic white balance and Bayer interpolation of `source` into `output`.
-    void Demosaic(DibBuffer* output, DibBuffer* source);
+    int ConvertSource(DibBuffer* source, int type, const CopyTarget* copyOut = nullptr);
+    // Automatic white balance and Bayer interpolation of `source` into `output`;
+    // with `copyOut` (a 24-bit output that fits there) also into that buffer:
+    // 1 when it did.
+    int Demosaic(DibBuffer* output, DibBuffer* source, const CopyTarget* copyOut = nullptr);
     // Automatic exposure on `source`: 1 when the measuring step ran.
     int RegulateExposure(DibBuffer* source);
     // Shows values computed on the frame path in the open image filter dialog
@@ -198,7 +210,7 @@ private:
     // Pieces of the preview loop: one frame from the stream into the output
     // picture (0 when the camera's copy failed), the rate window, and the
     // frame-path error message 0x8002 (0, code) to the callback window.
-    int TakeStreamFrame();
+    int TakeStreamFrame(bool* copiedOut);
     // Whether the stream's frame of `frameBytes` bytes can be converted where
     // the camera left it, with no copy into the source buffer: colour types 2
     // and 3 of the whole frame, unmirrored (every step then only reads it).

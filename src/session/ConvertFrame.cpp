@@ -100,6 +100,12 @@ private:
     uint16_t m_table[kFilterMax10 + 1];
 };
 
+// Whether no adjustment filter changes a frame of colour type `type` (RunFilters' tests).
+bool FiltersNeutral(const ImageAdjustBlock& a, int type) {
+    return (type < 2 || (a.m_hue == 0 && a.m_saturation == 0)) && a.m_gamma == 100 && a.m_contrast == 0 &&
+           a.m_sharpness == 0 && a.m_brightness == 0;
+}
+
 // The adjustment filters on the output picture `out` of colour type `type`.
 void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
     const ImageAdjustBlock& a = s.m_adjust;
@@ -144,14 +150,14 @@ void RunFilters(CVidlyn& s, DibBuffer* out, int type) {
 
 }  // namespace
 
-void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source) {
+int CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source, const CopyTarget* copyOut) {
     if (!HasPicture(output) || !HasPicture(source) || !SameSize(output, source)) {
-        return;
+        return 0;
     }
     const bool wide = source->bitCount == 16;
     if (wide ? (output->bitCount != 48 && output->bitCount != 64)
              : (source->bitCount != 8 || (output->bitCount != 24 && output->bitCount != 32))) {
-        return;
+        return 0;
     }
 
     ImageAdjustBlock& a = m_adjust;
@@ -172,26 +178,36 @@ void CVidlyn::Demosaic(DibBuffer* output, DibBuffer* source) {
     }
 
     const BayerParams p{a.m_bayerMode, a.m_bayerGainRed, a.m_bayerGainGreen, a.m_bayerGainBlue};
+    const int64_t pictureBytes = static_cast<int64_t>(output->height) * output->stride;
+    if (copyOut != nullptr && copyOut->buffer != nullptr && output->bitCount == 24 &&
+        static_cast<int64_t>(copyOut->size) >= pictureBytes) {
+        // Each row goes to the picture and the application's buffer at once:
+        // the copy does not read the picture back from memory.
+        return DemosaicWithCopy8To24(output->bits, source->bits, output->width, output->height, output->stride,
+                                     source->stride, p, static_cast<uint8_t*>(copyOut->buffer), copyOut->rowOrder == 0);
+    }
     const intptr_t params = reinterpret_cast<intptr_t>(&p);
     output->Convert(wide ? KernelDemosaicInterior16 : KernelDemosaicInterior8, source, nullptr, 0, 0, params, 0);
     output->Convert(wide ? KernelDemosaicBorder16 : KernelDemosaicBorder8, source, nullptr, 0, 0, params, 0);
+    return 0;
 }
 
-void CVidlyn::ConvertFrame() {
+int CVidlyn::ConvertFrame(const CopyTarget* copyOut) {
     const int type = m_colorType.load();
-    ConvertSource(SourceOf(*this, type), type);
+    return ConvertSource(SourceOf(*this, type), type, copyOut);
 }
 
-void CVidlyn::ConvertSource(DibBuffer* source, int type) {
+int CVidlyn::ConvertSource(DibBuffer* source, int type, const CopyTarget* copyOut) {
     RegulateExposure(source);
     if (!HasPicture(source)) {
-        return;
+        return 0;
     }
 
     if (m_analog.m_mirrorV) {
         RunInPlace(source, KernelMirrorV, nullptr);
     }
 
+    int copied = 0;
     switch (type) {
         case 0:
             if (m_adjust.m_grayMode == 1) {
@@ -202,7 +218,10 @@ void CVidlyn::ConvertSource(DibBuffer* source, int type) {
             }
             break;
         case 2:
-            Demosaic(m_dib24, source);
+            // The settings are read once: a filter turned on meanwhile takes
+            // effect with the next frame, and the copy always equals the picture.
+            copied =
+                Demosaic(m_dib24, source, copyOut != nullptr && FiltersNeutral(m_adjust, type) ? copyOut : nullptr);
             break;
         case 3:
             Demosaic(m_dib32, source);
@@ -218,7 +237,8 @@ void CVidlyn::ConvertSource(DibBuffer* source, int type) {
     }
 
     DibBuffer* out = OutputOf(*this, type);
-    if (HasPicture(out)) {
+    if (HasPicture(out) && !copied) {
         RunFilters(*this, out, type);
     }
+    return copied;
 }

@@ -1,7 +1,8 @@
 // The preview loop on the acquisition thread: every new frame of the stream is
 // taken from the camera, converted, handed to the recorder, painted into the
 // preview window, copied into the application's buffer and announced to its
-// callback window with message 0x8002.
+// callback window with message 0x8002. (A 24-bit frame that no filter changes
+// reaches the application's buffer during its conversion.)
 #include <windows.h>
 // timeGetTime needs the Windows types first.
 #include <mmsystem.h>
@@ -79,13 +80,17 @@ void CVidlyn::FillFrameNotice(const DibBuffer* source, int type) {
     notice.rate = m_fps;
 }
 
-int CVidlyn::TakeStreamFrame() {
+int CVidlyn::TakeStreamFrame(bool* copiedOut) {
+    *copiedOut = false;
     DibBuffer* source = SourceBuffer();
     DibBuffer* output = OutputBuffer();
     const int type = m_colorType.load();
     if (source == nullptr || output == nullptr) {
         return 0;
     }
+    // The callback mode's buffer, which a 24-bit conversion fills as it goes.
+    const CopyTarget callback{m_callbackBuffer, m_callbackBufferSize, m_callbackFlag};
+    const CopyTarget* const copyOut = callback.buffer != nullptr && callback.size != 0 ? &callback : nullptr;
     FrameGuard::Writing writing(m_frameGuard);
     const size_t bytes = m_device->GetFrameCopySize();
     if (ConvertsInPlace(type, bytes)) {
@@ -97,7 +102,7 @@ int CVidlyn::TakeStreamFrame() {
         }
         RawFrameView raw(*source, frame);
         FillFrameNotice(source, type);
-        ConvertSource(&raw.picture, type);
+        *copiedOut = ConvertSource(&raw.picture, type, copyOut) != 0;
         m_device->ReleaseFrame();
         return 1;
     }
@@ -112,7 +117,7 @@ int CVidlyn::TakeStreamFrame() {
     }
     PlaceFrame(landing, bytes);
     FillFrameNotice(source, type);
-    ConvertFrame();
+    *copiedOut = ConvertFrame(copyOut) != 0;
     return 1;
 }
 
@@ -142,7 +147,8 @@ void CVidlyn::RunPreviewLoop() {
         if (status != CVidlynUSB3Lib::kFrameNew) {
             continue;
         }
-        if (!TakeStreamFrame()) {
+        bool copied = false;  // the application's buffer already holds the frame
+        if (!TakeStreamFrame(&copied)) {
             pushError(VIDLYN_ERR_TRANSFER);
             PostFrameError(VIDLYN_ERR_TRANSFER);
             continue;
@@ -152,7 +158,7 @@ void CVidlyn::RunPreviewLoop() {
         // The callback settings are changed only while no stream runs.
         void* const buffer = m_callbackBuffer;
         const int size = m_callbackBufferSize;
-        if (buffer && size != 0 && !CopyOut(OutputBuffer(), m_callbackFlag, buffer, size)) {
+        if (buffer && size != 0 && !copied && !CopyOut(OutputBuffer(), m_callbackFlag, buffer, size)) {
             continue;
         }
         if (m_callbackWnd) {

@@ -19,6 +19,7 @@
 #include "pixel/demosaic/DemosaicKernels.h"
 #include "pixel/filter/FilterKernels.h"
 #include "pixel/gray/GrayKernels.h"
+#include "pixel/output/FrameCopy.h"
 #include "pixel/output/OutputKernels.h"
 #include "pixel/placement/DualOutput.h"
 #include "pixel/placement/PlacementKernels.h"
@@ -147,6 +148,53 @@ TEST(FastPaths, DemosaicOfAPictureLargerThanTheCachesMatchesTheStraightKernel) {
                 CompareDemosaic(raw, 3, tight, p, Where(path, raw.width, raw.height, tight));
             }
         }
+    });
+}
+
+// The picture and its copy made together against the two kernels and the
+// copy after them: the same bytes in both places, padding included.
+inline void CompareDemosaicWithCopy(const Image& raw, bool tight, const BayerParams& p, const std::string& where) {
+    const int w = raw.width, h = raw.height;
+    Image together(w, h, 3, tight), apart(w, h, 3, tight);
+    testutil::FillRandom(together, 8);
+    apart.bytes = together.bytes;
+    std::vector<uint8_t> copy(together.bytes.size()), want(copy.size());
+    for (const bool bottomUp : {false, true}) {
+        std::fill(copy.begin(), copy.end(), uint8_t{0x5A});
+        ASSERT_EQ(DemosaicWithCopy8To24(together.bits(), raw.bits(), w, h, together.stride, raw.stride, p, copy.data(),
+                                        bottomUp),
+                  1);
+        const auto params = reinterpret_cast<intptr_t>(&p);
+        testutil::RunWhole(KernelDemosaicInterior8, apart, raw, params);
+        testutil::RunWhole(KernelDemosaicBorder8, apart, raw, params);
+        CopyFrameRows(want.data(), apart.bits(), static_cast<size_t>(apart.stride), static_cast<size_t>(h), bottomUp);
+        ASSERT_EQ(together.bytes, apart.bytes) << where << ", phase " << p.mode;
+        ASSERT_EQ(copy, want) << where << ", phase " << p.mode << (bottomUp ? ", last row first" : "");
+    }
+}
+
+TEST(FastPaths, DemosaicWithCopyGivesThePictureAndItsCopy) {
+    const BayerParams gains[] = {{0, 100, 100, 100}, {0, 1600, 100, 37}};
+    ForEachPath([&](const std::string& path) {
+        for (const bool tight : {false, true})
+            for (const int w : WidthsWithWide())
+                for (const int h : {1, 2, 3, 5, 6, 140}) {
+                    Image raw(w, h, 1, tight);
+                    testutil::FillRandom(raw, static_cast<uint32_t>(w * 7 + h));
+                    for (int phase = 0; phase < 4; ++phase)
+                        for (BayerParams p : gains) {
+                            p.mode = phase;
+                            CompareDemosaicWithCopy(raw, tight, p, Where(path, w, h, tight));
+                        }
+                }
+    });
+    // Large enough to be written past the caches; the rows of the copy (last
+    // first) lie at other offsets from a 16-byte boundary than the picture's.
+    Image raw(2731, 1030, 1);
+    testutil::FillRandom(raw, 6);
+    ForEachPath([&](const std::string& path) {
+        if (pixel::ActiveSimdLevel() == pixel::SimdLevel::Avx2 || path.find("bands 1") != std::string::npos)
+            CompareDemosaicWithCopy(raw, false, {1, 137, 100, 83}, path + ", 2731x1030");
     });
 }
 

@@ -164,7 +164,8 @@ TEST(Dispatch, AffineRowsGiveEveryEntryOfTheirTables) {
         ASSERT_TRUE(pixel::FitAffineMap(table.data(), maxValue, map));
         for (const int v : {0, 1, maxValue / 2, maxValue - 1, maxValue}) {
             std::vector<uint16_t> off = table;
-            off[static_cast<size_t>(v)] = static_cast<uint16_t>(off[static_cast<size_t>(v)] == 0 ? 1 : off[static_cast<size_t>(v)] - 1);
+            off[static_cast<size_t>(v)] =
+                static_cast<uint16_t>(off[static_cast<size_t>(v)] == 0 ? 1 : off[static_cast<size_t>(v)] - 1);
             EXPECT_FALSE(pixel::FitAffineMap(off.data(), maxValue, map)) << "entry " << v << " off, M " << maxValue;
         }
         table.assign(table.size(), static_cast<uint16_t>(maxValue + 1));  // entries above M: not a map of 0..M
@@ -256,8 +257,9 @@ TEST(Dispatch, EveryPixelRowGivesItsFormulasBytes) {
                         const int done = t.grayFromColor(start, src.data(), n, pixelBytes, stream);
                         _mm_sfence();
                         const std::vector<uint8_t> out(start, start + n);
-                        ExpectDone(out, want, before, static_cast<size_t>(done),
-                                   "gray from colour, " + what + (stream ? ", streamed at " + std::to_string(offset) : ""));
+                        ExpectDone(
+                            out, want, before, static_cast<size_t>(done),
+                            "gray from colour, " + what + (stream ? ", streamed at " + std::to_string(offset) : ""));
                         EXPECT_GE(done, n - 31) << what;
                     }
             }

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "StreamingCamera.h"
 #include "device/CVidlynQM7720USB3Sdk.h"
 #include "model/CameraModel.h"
+#include "pixel/core/SimdLevel.h"
 
 namespace {
 
@@ -131,6 +133,46 @@ TEST_F(FrameDelivery, CallbackPreviewCopiesAndAnnouncesEveryFrame) {
     EXPECT_GT(notice->fps, 0);
     EXPECT_EQ(notice->fps, s->m_fps);
     EXPECT_EQ(Vidlyn_Close(h), 1);
+}
+
+TEST_F(FrameDelivery, CallbackBufferHoldsThePictureInEitherRowOrderWithAndWithoutFilters) {
+    // Without filters the conversion fills the application's buffer as it goes;
+    // with one the buffer is copied from the filtered picture afterwards.
+    const int size = streamtest::FrameBytes(24);
+    const size_t stride = static_cast<size_t>(kWidth) * 3;
+    // From AVX2 on the vector rows write both places; at SSE2 the finished
+    // picture is copied.
+    struct Uncap {
+        ~Uncap() { pixel::SetSimdCeiling(pixel::SimdLevel::Avx512); }
+    } uncap;
+    std::vector<pixel::SimdLevel> levels{pixel::SimdLevel::Sse2};
+    if (pixel::DetectedSimdLevel() >= pixel::SimdLevel::Avx2) levels.push_back(pixel::SimdLevel::Avx2);
+    for (const pixel::SimdLevel level : levels)
+        for (const int gamma : {100, 140})
+            for (const int rowOrder : {1, 0}) {
+                pixel::SetSimdCeiling(level);
+                const std::string what = "level " + std::to_string(static_cast<int>(level)) + ", gamma " +
+                                         std::to_string(gamma) + ", row order " + std::to_string(rowOrder);
+                ASSERT_EQ(Vidlyn_SetGamma(h, gamma), 1) << what;
+                std::vector<uint8_t> buffer(static_cast<size_t>(size), 0xEE);
+                sdktest::Drain(notify.get(), VIDLYN_MSG_FRAME);
+                ASSERT_EQ(Vidlyn_CallBackPreview(h, notify.get(), buffer.data(), size, rowOrder), 1) << what;
+                MSG msg;
+                ASSERT_TRUE(WaitMessage(notify.get(), VIDLYN_MSG_FRAME, &msg)) << what;
+                ASSERT_EQ(Vidlyn_StopPreview(h), 1) << what;
+                // The last frame converted is the one in the buffer.
+                const std::vector<uint8_t> picture(s->m_dib24->bits, s->m_dib24->bits + stride * kHeight);
+                ASSERT_EQ(Vidlyn_Close(h), 1) << what;
+                const std::vector<uint8_t> upright = rowOrder == 0 ? Flipped(buffer, stride) : buffer;
+                EXPECT_EQ(upright, picture) << what;
+                if (gamma == 100) {
+                    EXPECT_NE(ConvertedFrame(upright), 0u) << what;
+                } else {
+                    EXPECT_EQ(ConvertedFrame(upright), 0u) << what;
+                }
+                sdktest::Drain(notify.get(), VIDLYN_MSG_FRAME);
+            }
+    EXPECT_EQ(Codes(), CodeList{});
 }
 
 TEST_F(FrameDelivery, BufferOneByteShortIsRefusedWithCodeFive) {

@@ -35,6 +35,7 @@ RowTable Fill(SimdLevel level) {
     if (level >= SimdLevel::Avx2) {
         t.demosaic8 = DemosaicRow8Avx2;
         t.demosaic16 = DemosaicRow16Avx2;
+        t.demosaic8Copy = DemosaicRow8Avx2;
         t.byteTable = ApplyByteTableRowAvx2;
         t.wordTable = ApplyWordTableRowAvx2;
         t.affineBytes = ApplyAffineRowAvx2;

@@ -26,6 +26,8 @@ struct RowTable {
     // one row; returns the first x not computed.
     int (*demosaic8)(const DemosaicRowJob&);
     int (*demosaic16)(const DemosaicRowJob&);
+    // The 8-bit row that writes 24-bit pixels also to the job's copy row.
+    int (*demosaic8Copy)(const DemosaicRowJob&);
 
     // Lookup tables (gamma, contrast, brightness) on 8- and 16-bit samples;
     // each returns the samples done from the row's start.

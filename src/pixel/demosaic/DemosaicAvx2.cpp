@@ -164,15 +164,21 @@ VIDLYN_AVX2_INLINE __m256i JoinBytes(__m256i even, __m256i odd) {
 
 // 32 pixels of 3 bytes from three channel vectors of 32 bytes each, with
 // Stream in 16-byte stores past the caches (d then 16-byte aligned).
-template <bool Stream>
-VIDLYN_AVX2_INLINE void Store32x3(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+// The same 96 bytes also at c when Copy (1: as d is written, 2: streamed).
+template <bool Stream, int Copy = 0>
+VIDLYN_AVX2_INLINE void Store32x3(uint8_t* d, uint8_t* c, __m256i b, __m256i g, __m256i r) {
     for (int k = 0; k < 3; ++k) {
-        const __m256i out = _mm256_or_si256(
-            _mm256_or_si256(_mm256_shuffle_epi8(b, _mm256_broadcastsi128_si256(Control<3, 1>(k, 0))),
-                            _mm256_shuffle_epi8(g, _mm256_broadcastsi128_si256(Control<3, 1>(k, 1)))),
-            _mm256_shuffle_epi8(r, _mm256_broadcastsi128_si256(Control<3, 1>(k, 2))));
-        simd::Put128(d + 16 * k, _mm256_castsi256_si128(out), Stream);
-        simd::Put128(d + 48 + 16 * k, _mm256_extracti128_si256(out, 1), Stream);
+        const __m256i out =
+            _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(b, _mm256_broadcastsi128_si256(Control<3, 1>(k, 0))),
+                                            _mm256_shuffle_epi8(g, _mm256_broadcastsi128_si256(Control<3, 1>(k, 1)))),
+                            _mm256_shuffle_epi8(r, _mm256_broadcastsi128_si256(Control<3, 1>(k, 2))));
+        const __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
+        simd::Put128(d + 16 * k, lo, Stream);
+        simd::Put128(d + 48 + 16 * k, hi, Stream);
+        if constexpr (Copy != 0) {
+            simd::Put128(c + 16 * k, lo, Copy == 2);
+            simd::Put128(c + 48 + 16 * k, hi, Copy == 2);
+        }
     }
 }
 
@@ -196,17 +202,17 @@ VIDLYN_AVX2_INLINE void Store32x4(uint8_t* d, __m256i b, __m256i g, __m256i r) {
     }
 }
 
-template <int DstBpp, bool Stream>
-VIDLYN_AVX2_INLINE void Store32(uint8_t* d, __m256i b, __m256i g, __m256i r) {
+template <int DstBpp, bool Stream, int Copy>
+VIDLYN_AVX2_INLINE void Store32(uint8_t* d, uint8_t* c, __m256i b, __m256i g, __m256i r) {
     if constexpr (DstBpp == 4) {
         Store32x4(d, b, g, r);
     } else {
-        Store32x3<Stream>(d, b, g, r);
+        Store32x3<Stream, Copy>(d, c, b, g, r);
     }
 }
 
 // 32 pixels from an even x on.
-template <int DstBpp, bool BlueTop, bool BlueRight, bool Stream>
+template <int DstBpp, bool BlueTop, bool BlueRight, bool Stream, int Copy = 0>
 VIDLYN_AVX2_INLINE void Step8(const DemosaicRowJob& j, int x) {
     const auto [above2, above, row, below, blueSite, bluePartner, redSite, redPartner] = BayerRows<BlueTop>(j);
     // For an even x the block's right column is even: blue there when BlueRight.
@@ -232,11 +238,42 @@ VIDLYN_AVX2_INLINE void Step8(const DemosaicRowJob& j, int x) {
         greenOdd = _mm256_add_epi16(OddColumns(top), EvenColumns(bottom));
     }
     const __m256i g = JoinBytes(_mm256_srli_epi16(greenEven, 1), _mm256_srli_epi16(greenOdd, 1));
-    Store32<DstBpp, Stream>(j.dst + x * DstBpp, b, g, r);
+    Store32<DstBpp, Stream, Copy>(j.dst + x * DstBpp, Copy != 0 ? j.copy + x * DstBpp : nullptr, b, g, r);
+}
+
+// The 24-bit row written also to j.copy, from x on: the first step as it
+// falls, then streamed from the first x at which both outputs are aligned
+// (the copy cached where its alignment differs from the output's).
+template <bool BlueTop, bool BlueRight>
+VIDLYN_AVX2 int Row8PairsCopied(const DemosaicRowJob& j, int x) {
+    const int last = j.width - 3;
+    if (x + 63 > last) {
+        for (; x + 31 <= last; x += 32) Step8<3, BlueTop, BlueRight, false, 1>(j, x);
+        return x;
+    }
+    Step8<3, BlueTop, BlueRight, false, 1>(j, x);
+    int next = x + 2;
+    while (next <= x + 16 && (reinterpret_cast<uintptr_t>(j.dst + next * 3) & 15) != 0) next += 2;
+    if (next > x + 16) {
+        for (x += 32; x + 31 <= last; x += 32) Step8<3, BlueTop, BlueRight, false, 1>(j, x);
+        return x;
+    }
+    const bool copyAligned = ((reinterpret_cast<uintptr_t>(j.copy) - reinterpret_cast<uintptr_t>(j.dst)) & 15) == 0;
+    if (!j.stream) {
+        for (x = next; x + 31 <= last; x += 32) Step8<3, BlueTop, BlueRight, false, 1>(j, x);
+    } else if (copyAligned) {
+        for (x = next; x + 31 <= last; x += 32) Step8<3, BlueTop, BlueRight, true, 2>(j, x);
+    } else {
+        for (x = next; x + 31 <= last; x += 32) Step8<3, BlueTop, BlueRight, true, 1>(j, x);
+    }
+    return x;
 }
 
 template <int DstBpp, bool BlueTop, bool BlueRight>
 VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
+    if constexpr (DstBpp == 3) {
+        if (j.copy != nullptr) return Row8PairsCopied<BlueTop, BlueRight>(j, x);
+    }
     const int last = j.width - 3;
     // 16-byte stores for 24-bit pixels, 32-byte ones for 32-bit pixels.
     constexpr uintptr_t kAlign = DstBpp == 3 ? 15 : 31;
@@ -289,7 +326,9 @@ VIDLYN_AVX2 int Row(const DemosaicRowJob& j, int x) {
 
 template <int DstBpp, bool BlueTop, bool BlueRight>
 VIDLYN_AVX2 int Row8(const DemosaicRowJob& j, int x) {
-    return Row<1, DstBpp, BlueTop, BlueRight>(j, Row8Pairs<DstBpp, BlueTop, BlueRight>(j, x));
+    const int done = Row8Pairs<DstBpp, BlueTop, BlueRight>(j, x);
+    if (DstBpp == 3 && j.copy != nullptr) return done;  // the rest by the caller, who copies it
+    return Row<1, DstBpp, BlueTop, BlueRight>(j, done);
 }
 
 template <int DstBpp>

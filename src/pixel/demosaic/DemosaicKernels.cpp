@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "pixel/core/Dispatch.h"
 #include "pixel/core/KernelRows.h"
@@ -12,6 +14,7 @@
 #include "pixel/core/SimdCommon.h"
 #include "pixel/demosaic/Bayer.h"
 #include "pixel/demosaic/DemosaicRows.h"
+#include "pixel/output/FrameCopy.h"
 
 namespace {
 
@@ -177,6 +180,22 @@ RowFn VectorRow(const Frame& f) {
     return eight ? pixel::Rows().demosaic8 : pixel::Rows().demosaic16;
 }
 
+// The vector row's job for the interior row y, output at `dst`.
+pixel::DemosaicRowJob RowJob(const Frame& f, int y, uint8_t* dst) {
+    pixel::DemosaicRowJob job;
+    for (int i = 0; i < 4; ++i) job.rows[i] = f.src + (y - 2 + i) * f.srcStride;
+    job.dst = dst;
+    job.width = f.width;
+    job.dstBpp = f.dstBpp;
+    // The block left of and above an even x: its blue site by the class at (x, y).
+    const BayerClass c = BayerClassAt(f.phase, 0, y);
+    job.blueTop = c == BayerClass::Red || c == BayerClass::Green2;
+    job.blueRight = c == BayerClass::Blue || c == BayerClass::Green2;
+    job.kb = static_cast<uint32_t>(f.kb);
+    job.kr = static_cast<uint32_t>(f.kr);
+    return job;
+}
+
 // Rows are independent: bands of rows run side by side, each row by vectors
 // as far as they fit and the rest of it the straight way.
 template <typename T>
@@ -185,21 +204,11 @@ int Interior(const Frame& f) {
     if (vectorRow == nullptr || f.height < 5) return InteriorReference<T>(f);
     // A large 24-bit picture is written past the caches: it is larger than
     // they are, and stores that skip them do not first read each line.
-    const bool stream = sizeof(T) == 1 && f.dstBpp == 3 &&
-                        int64_t{f.width} * f.height * f.dstBpp >= pixel::simd::kStreamBytes;
+    const bool stream =
+        sizeof(T) == 1 && f.dstBpp == 3 && int64_t{f.width} * f.height * f.dstBpp >= pixel::simd::kStreamBytes;
     pixel::ForEachStripe(f.height - 4, 64, [&](int first, int end) {
         for (int y = 2 + first; y < 2 + end; ++y) {
-            pixel::DemosaicRowJob job;
-            for (int i = 0; i < 4; ++i) job.rows[i] = f.src + (y - 2 + i) * f.srcStride;
-            job.dst = f.dst + y * f.dstStride;
-            job.width = f.width;
-            job.dstBpp = f.dstBpp;
-            // The block left of and above an even x: its blue site by the class at (x, y).
-            const BayerClass c = BayerClassAt(f.phase, 0, y);
-            job.blueTop = c == BayerClass::Red || c == BayerClass::Green2;
-            job.blueRight = c == BayerClass::Blue || c == BayerClass::Green2;
-            job.kb = static_cast<uint32_t>(f.kb);
-            job.kr = static_cast<uint32_t>(f.kr);
+            pixel::DemosaicRowJob job = RowJob(f, y, f.dst + y * f.dstStride);
             job.stream = stream;
             const int x = vectorRow(job);
             InteriorRowFrom<T, int32_t>(f, y, x);
@@ -261,6 +270,51 @@ int Border(const Frame& f) {
 }
 
 }  // namespace
+
+int DemosaicWithCopy8To24(uint8_t* dst, const uint8_t* src, int width, int height, int dstStride, int srcStride,
+                          const BayerParams& params, uint8_t* copy, bool bottomUp) {
+    if (width <= 0 || height <= 0) return 1;
+    const PixRect whole{0, 0, width, height};
+    const auto word1 = reinterpret_cast<intptr_t>(&params);
+    const Frame f = MakeFrame<uint8_t>(dst, src, &whole, 0, 0, 3, 1, dstStride, srcStride, word1);
+    // The copying row where the frame has vector rows at all (factors below 2048).
+    const RowFn vectorRow = height >= 5 && VectorRow<uint8_t>(f) != nullptr ? pixel::Rows().demosaic8Copy : nullptr;
+    if (vectorRow == nullptr) {
+        // One pass after the other.
+        Interior<uint8_t>(f);
+        Border<uint8_t>(f);
+        CopyFrameRows(copy, dst, static_cast<size_t>(dstStride), static_cast<size_t>(height), bottomUp);
+        return 1;
+    }
+    const size_t rowBytes = static_cast<size_t>(width) * 3, stride = static_cast<size_t>(dstStride);
+    const bool stream = int64_t{height} * dstStride >= pixel::simd::kStreamBytes;
+    pixel::ForEachStripe(height, 64, [&](int first, int end) {
+        for (int y = first; y < end; ++y) {
+            uint8_t* const out = dst + static_cast<ptrdiff_t>(y) * dstStride;
+            uint8_t* const to = copy + static_cast<ptrdiff_t>(bottomUp ? height - 1 - y : y) * dstStride;
+            if (y < 2 || y > height - 3) {
+                for (int x = 0; x < width; ++x) BorderPixel<uint8_t>(f, x, y);
+                std::memcpy(to, out, stride);
+                continue;
+            }
+            // The vectors write both rows; the rest of the row is made in the
+            // output and copied from there (with the padding).
+            pixel::DemosaicRowJob job = RowJob(f, y, out);
+            job.stream = stream;
+            job.copy = to;
+            const int x = vectorRow(job);
+            InteriorRowFrom<uint8_t, int32_t>(f, y, x);
+            for (int b = 0; b < std::min(2, width); ++b) BorderPixel<uint8_t>(f, b, y);
+            for (int b = std::max(2, width - 2); b < width; ++b) BorderPixel<uint8_t>(f, b, y);
+            const size_t head = std::min<size_t>(6, rowBytes);
+            const size_t done = std::min(static_cast<size_t>(x) * 3, rowBytes);
+            std::memcpy(to, out, head);
+            std::memcpy(to + done, out + done, stride - done);
+        }
+        if (stream) _mm_sfence();
+    });
+    return 1;
+}
 
 int KernelDemosaicInterior8(uint8_t* dst, const uint8_t* src, const PixRect* srcRect, int dstCol, int dstRow,
                             uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1, intptr_t) {

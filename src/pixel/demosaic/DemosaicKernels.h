@@ -43,6 +43,15 @@ int KernelDemosaicInterior16Reference(uint8_t* dst, const uint8_t* src, const Pi
                                       uint16_t dstBpp, uint16_t srcBpp, int dstStride, int srcStride, intptr_t word1,
                                       intptr_t word2);
 
+// The interior and border kernels' 24-bit picture of an 8-bit mosaic (both
+// width x height, rows at their strides) that is also copied as it is made
+// into `copy`: rows of dstStride bytes, padding included, the picture's last
+// row first when bottomUp (CopyFrameRows's copy of dst). Each row is built in
+// a small buffer and written to both places from there, so that the copy
+// does not read the picture back from memory. Returns 1.
+int DemosaicWithCopy8To24(uint8_t* dst, const uint8_t* src, int width, int height, int dstStride, int srcStride,
+                          const BayerParams& params, uint8_t* copy, bool bottomUp);
+
 // White-balance gains in percent.
 struct WhiteBalanceGains {
     int32_t red;

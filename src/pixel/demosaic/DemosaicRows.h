@@ -22,6 +22,9 @@ struct DemosaicRowJob {
     // 24-bit output of a whole large picture: the AVX2 row may write it past
     // the caches (the caller then ends the picture with _mm_sfence).
     bool stream = false;
+    // Where the row that copies (RowTable::demosaic8Copy) also writes every
+    // pixel it computes: a second output row (24-bit), or null.
+    uint8_t* copy = nullptr;
 };
 
 // The four source rows of a job and where blue and red are read from: a

@@ -47,8 +47,8 @@ VIDLYN_AVX2_INLINE void Step(uint8_t* dst, const uint8_t* src, int x) {
     const uint8_t* s = src + PixelBytes * x;
     __m256i sum[4];
     for (int k = 0; k < 4; ++k) sum[k] = Sums(Load8<PixelBytes>(s + 8 * PixelBytes * k));
-    const __m256i bytes = _mm256_permutevar8x32_epi32(
-        _mm256_packus_epi16(Gray16(sum[0], sum[1]), Gray16(sum[2], sum[3])), order);
+    const __m256i bytes =
+        _mm256_permutevar8x32_epi32(_mm256_packus_epi16(Gray16(sum[0], sum[1]), Gray16(sum[2], sum[3])), order);
     if constexpr (Stream) {
         _mm256_stream_si256(reinterpret_cast<__m256i*>(dst + x), bytes);
     } else {
