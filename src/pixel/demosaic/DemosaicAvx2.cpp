@@ -137,20 +137,32 @@ VIDLYN_AVX2_INLINE __m256i Times3(__m256i a) { return _mm256_add_epi16(_mm256_sl
 // One colour's sums for the even output pixels (first) and the odd ones
 // (second), from its site row and partner row. OnEven: the colour's sites are
 // on even columns.
+// 3 x site + partner on the even (Odd: odd) columns of the 32 bytes from x,
+// as 16-bit lanes: each lane's site byte and partner byte put side by side and
+// weighted by one multiply-add of bytes.
+template <bool Odd>
+VIDLYN_AVX2_INLINE __m256i Vertical(const uint8_t* site, const uint8_t* partner, int x) {
+    const __m256i s = Row8(site, x), p = Row8(partner, x);
+    const __m256i highBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
+    const __m256i pair = Odd ? _mm256_blendv_epi8(_mm256_srli_epi16(s, 8), p, highBytes)
+                             : _mm256_blendv_epi8(s, _mm256_slli_epi16(p, 8), highBytes);
+    return _mm256_maddubs_epi16(pair, _mm256_set1_epi16(0x0103));
+}
+
 template <bool OnEven>
 VIDLYN_AVX2_INLINE void PairSums(const uint8_t* site, const uint8_t* partner, int x, __m256i& even, __m256i& odd) {
     if constexpr (OnEven) {
         // Z(k) = 3 P(x + 2k, site) + P(x + 2k, partner); even pixel: 3 Z(k) + Z(k - 1), odd: 3 Z(k) + Z(k + 1).
-        const __m256i left = Times3Plus(EvenColumns(Row8(site, x - 2)), EvenColumns(Row8(partner, x - 2)));
-        const __m256i here = Times3Plus(EvenColumns(Row8(site, x)), EvenColumns(Row8(partner, x)));
-        const __m256i right = Times3Plus(EvenColumns(Row8(site, x + 2)), EvenColumns(Row8(partner, x + 2)));
+        const __m256i left = Vertical<false>(site, partner, x - 2);
+        const __m256i here = Vertical<false>(site, partner, x);
+        const __m256i right = Vertical<false>(site, partner, x + 2);
         const __m256i three = Times3(here);
         even = _mm256_add_epi16(three, left);
         odd = _mm256_add_epi16(three, right);
     } else {
         // W(k) at column x + 2k + 1; even pixel: 3 W(k - 1) + W(k), odd: 3 W(k) + W(k - 1).
-        const __m256i left = Times3Plus(OddColumns(Row8(site, x - 2)), OddColumns(Row8(partner, x - 2)));
-        const __m256i here = Times3Plus(OddColumns(Row8(site, x)), OddColumns(Row8(partner, x)));
+        const __m256i left = Vertical<true>(site, partner, x - 2);
+        const __m256i here = Vertical<true>(site, partner, x);
         even = Times3Plus(left, here);
         odd = Times3Plus(here, left);
     }
@@ -162,23 +174,43 @@ VIDLYN_AVX2_INLINE __m256i JoinBytes(__m256i even, __m256i odd) {
     return _mm256_or_si256(_mm256_min_epu16(even, max), _mm256_slli_epi16(_mm256_min_epu16(odd, max), 8));
 }
 
+// A 32-byte store; with `stream` past the caches (`p` then 32-byte aligned).
+VIDLYN_AVX2_INLINE void Put256(uint8_t* p, __m256i v, bool stream) {
+    if (stream) {
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(p), v);
+    } else {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    }
+}
+
 // 32 pixels of 3 bytes from three channel vectors of 32 bytes each, with
-// Stream in 16-byte stores past the caches (d then 16-byte aligned).
-// The same 96 bytes also at c when Copy (1: as d is written, 2: streamed).
+// Stream past the caches (d then 32-byte aligned); the same 96 bytes also at
+// c when Copy (1: as d is written, 2: streamed). Each channel is shuffled once
+// so that every 16-byte block of a lane's 48 interleaved bytes takes each byte
+// from the same place in one of the three; two blends per block pick them,
+// and the lanes' blocks are put in order.
 template <bool Stream, int Copy = 0>
 VIDLYN_AVX2_INLINE void Store32x3(uint8_t* d, uint8_t* c, __m256i b, __m256i g, __m256i r) {
+    const __m256i shB = _mm256_setr_epi8(0, 11, 6, 1, 12, 7, 2, 13, 8, 3, 14, 9, 4, 15, 10, 5,  //
+                                         0, 11, 6, 1, 12, 7, 2, 13, 8, 3, 14, 9, 4, 15, 10, 5);
+    const __m256i shG = _mm256_setr_epi8(5, 0, 11, 6, 1, 12, 7, 2, 13, 8, 3, 14, 9, 4, 15, 10,  //
+                                         5, 0, 11, 6, 1, 12, 7, 2, 13, 8, 3, 14, 9, 4, 15, 10);
+    const __m256i shR = _mm256_setr_epi8(10, 5, 0, 11, 6, 1, 12, 7, 2, 13, 8, 3, 14, 9, 4, 15,  //
+                                         10, 5, 0, 11, 6, 1, 12, 7, 2, 13, 8, 3, 14, 9, 4, 15);
+    const __m256i m0 = _mm256_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0,  //
+                                        0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
+    const __m256i m1 = _mm256_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0,  //
+                                        0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0);
+    const __m256i b0 = _mm256_shuffle_epi8(b, shB), g0 = _mm256_shuffle_epi8(g, shG), r0 = _mm256_shuffle_epi8(r, shR);
+    // Blocks 0, 1, 2 of each lane's 48 bytes.
+    const __m256i p0 = _mm256_blendv_epi8(_mm256_blendv_epi8(b0, g0, m0), r0, m1);
+    const __m256i p1 = _mm256_blendv_epi8(_mm256_blendv_epi8(g0, r0, m0), b0, m1);
+    const __m256i p2 = _mm256_blendv_epi8(_mm256_blendv_epi8(r0, b0, m0), g0, m1);
+    const __m256i out[3] = {_mm256_permute2x128_si256(p0, p1, 0x20), _mm256_permute2x128_si256(p2, p0, 0x30),
+                            _mm256_permute2x128_si256(p1, p2, 0x31)};
     for (int k = 0; k < 3; ++k) {
-        const __m256i out =
-            _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(b, _mm256_broadcastsi128_si256(Control<3, 1>(k, 0))),
-                                            _mm256_shuffle_epi8(g, _mm256_broadcastsi128_si256(Control<3, 1>(k, 1)))),
-                            _mm256_shuffle_epi8(r, _mm256_broadcastsi128_si256(Control<3, 1>(k, 2))));
-        const __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
-        simd::Put128(d + 16 * k, lo, Stream);
-        simd::Put128(d + 48 + 16 * k, hi, Stream);
-        if constexpr (Copy != 0) {
-            simd::Put128(c + 16 * k, lo, Copy == 2);
-            simd::Put128(c + 48 + 16 * k, hi, Copy == 2);
-        }
+        Put256(d + 32 * k, out[k], Stream);
+        if constexpr (Copy != 0) Put256(c + 32 * k, out[k], Copy == 2);
     }
 }
 
@@ -253,12 +285,12 @@ VIDLYN_AVX2 int Row8PairsCopied(const DemosaicRowJob& j, int x) {
     }
     Step8<3, BlueTop, BlueRight, false, 1>(j, x);
     int next = x + 2;
-    while (next <= x + 16 && (reinterpret_cast<uintptr_t>(j.dst + next * 3) & 15) != 0) next += 2;
-    if (next > x + 16) {
+    while (next <= x + 32 && (reinterpret_cast<uintptr_t>(j.dst + next * 3) & 31) != 0) next += 2;
+    if (next > x + 32) {
         for (x += 32; x + 31 <= last; x += 32) Step8<3, BlueTop, BlueRight, false, 1>(j, x);
         return x;
     }
-    const bool copyAligned = ((reinterpret_cast<uintptr_t>(j.copy) - reinterpret_cast<uintptr_t>(j.dst)) & 15) == 0;
+    const bool copyAligned = ((reinterpret_cast<uintptr_t>(j.copy) - reinterpret_cast<uintptr_t>(j.dst)) & 31) == 0;
     if (!j.stream) {
         for (x = next; x + 31 <= last; x += 32) Step8<3, BlueTop, BlueRight, false, 1>(j, x);
     } else if (copyAligned) {
@@ -275,8 +307,8 @@ VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
         if (j.copy != nullptr) return Row8PairsCopied<BlueTop, BlueRight>(j, x);
     }
     const int last = j.width - 3;
-    // 16-byte stores for 24-bit pixels, 32-byte ones for 32-bit pixels.
-    constexpr uintptr_t kAlign = DstBpp == 3 ? 15 : 31;
+    // 32-byte stores.
+    constexpr uintptr_t kAlign = 31;
     if (x + 63 <= last) {
         // The first step as it falls, then on from the first even x whose
         // output is aligned to the stores (a few pixels computed twice): stores
@@ -284,8 +316,8 @@ VIDLYN_AVX2 int Row8Pairs(const DemosaicRowJob& j, int x) {
         // the alignment. An output row at an odd address has no such x.
         Step8<DstBpp, BlueTop, BlueRight, false>(j, x);
         int next = x + 2;
-        while (next <= x + 16 && (reinterpret_cast<uintptr_t>(j.dst + next * DstBpp) & kAlign) != 0) next += 2;
-        if (next > x + 16) {
+        while (next <= x + 32 && (reinterpret_cast<uintptr_t>(j.dst + next * DstBpp) & kAlign) != 0) next += 2;
+        if (next > x + 32) {
             next = x + 32;
         } else if (DstBpp == 3 && j.stream) {
             for (x = next; x + 31 <= last; x += 32) Step8<DstBpp, BlueTop, BlueRight, true>(j, x);
