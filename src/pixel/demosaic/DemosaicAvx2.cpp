@@ -217,6 +217,10 @@ VIDLYN_AVX2_INLINE void Store32x3(uint8_t* d, uint8_t* c, __m256i b, __m256i g, 
 // 32 pixels of 4 bytes, their fourth byte kept: the channels interleaved by
 // unpacking (the dword permute puts pixels 0-3 and 4-7 into the two lanes of
 // the first output vector, and so on), the fourth byte blended in from the output.
+// How far ahead of the 32-bit stores their output is fetched (1024 and 4096
+// bytes measured slower and about the same on Zen 4 at AVX2).
+constexpr int kOutputAhead = 2048;
+
 VIDLYN_AVX2_INLINE void Store32x4(uint8_t* d, __m256i b, __m256i g, __m256i r) {
     const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
     b = _mm256_permutevar8x32_epi32(b, order);
@@ -228,6 +232,9 @@ VIDLYN_AVX2_INLINE void Store32x4(uint8_t* d, __m256i b, __m256i g, __m256i r) {
     const __m256i out[4] = {_mm256_unpacklo_epi16(bgLo, rLo), _mm256_unpackhi_epi16(bgLo, rLo),
                             _mm256_unpacklo_epi16(bgHi, rHi), _mm256_unpackhi_epi16(bgHi, rHi)};
     const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    // The output is read for its fourth bytes: fetched well ahead.
+    _mm_prefetch(reinterpret_cast<const char*>(d + kOutputAhead), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(d + kOutputAhead + 64), _MM_HINT_T0);
     for (int k = 0; k < 4; ++k) {
         __m256i* p = reinterpret_cast<__m256i*>(d + 32 * k);
         _mm256_storeu_si256(p, _mm256_blendv_epi8(out[k], _mm256_loadu_si256(p), fourth));
