@@ -129,8 +129,17 @@ bool FitMultiplier(const uint16_t* table, int maxValue, int offset, int shift, A
 
 bool FitAffineMap(const uint16_t* table, int maxValue, AffineMap& map) {
     if (maxValue != kFilterMax8 && maxValue != kFilterMax10) return false;
-    for (int v = 0; v <= maxValue; ++v)
+    // Between 0 and M such a map steps up by floor(slope) or one more, never
+    // by more than two amounts: most other tables (gamma) end here.
+    int least = INT_MAX, most = INT_MIN;
+    for (int v = 0; v <= maxValue; ++v) {
         if (table[v] > maxValue) return false;
+        if (v > 0 && table[v - 1] > 0 && table[v] < maxValue) {
+            least = std::min(least, table[v] - table[v - 1]);
+            most = std::max(most, table[v] - table[v - 1]);
+        }
+    }
+    if (least <= most && most - least > 1) return false;
     // Offsets to try: none; minus the last of the leading zeros (contrast
     // above 0); and those near where the line through the first and the last
     // entry between 0 and M meets 0.
@@ -208,6 +217,34 @@ void TableSamples(const pixel::KernelRect& k, const uint16_t* table, const Vecto
     });
 }
 
+// Where the level has no vector lookup: eight bytes (four 16-bit samples) read
+// at a time and looked up one by one, a fifth faster than a read per sample.
+template <bool KeepFourth>
+int ByteTableRowPlain(uint8_t* d, const uint8_t* s, int bytes, const uint8_t* table) {
+    int i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, s + i, 8);
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k)
+            if (!KeepFourth || k % 4 != 3) d[i + k] = table[(v >> (8 * k)) & 255];
+    }
+    return i;
+}
+
+template <bool KeepFourth>
+int WordTableRowPlain(uint8_t* d, const uint8_t* s, int samples, const uint16_t* table) {
+    int i = 0;
+    for (; i + 4 <= samples; i += 4) {
+        uint64_t v;
+        std::memcpy(&v, s + 2 * i, 8);
+#pragma GCC unroll 4
+        for (int k = 0; k < (KeepFourth ? 3 : 4); ++k)
+            Store16(d + 2 * (i + k), table[std::min<int>(static_cast<int>((v >> (16 * k)) & 0xFFFF), kFilterMax10)]);
+    }
+    return i;
+}
+
 }  // namespace
 
 int KernelApplyTableReference(uint8_t* dst, const uint8_t* src, const PixRect* r, int dstCol, int dstRow,
@@ -248,7 +285,9 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
     }
     if (wide) {
         if (rowsAt.wordTable == nullptr) {
-            TableSamples<true>(k, table, pixel::NoVectorRow{});
+            TableSamples<true>(k, table, [table, keepFourth](uint8_t* d, const uint8_t* s, int n) {
+                return keepFourth ? WordTableRowPlain<true>(d, s, n, table) : WordTableRowPlain<false>(d, s, n, table);
+            });
             return 1;
         }
         pixel::WordTable words;
@@ -258,14 +297,17 @@ int KernelApplyTable(uint8_t* dst, const uint8_t* src, const PixRect* r, int dst
         });
         return 1;
     }
-    if (rowsAt.byteTable == nullptr) {
-        // Sample by sample along the row (pixel sizes agree here): a plain
-        // stepping loop, about twice as fast as pixel by pixel.
-        TableSamples<false>(k, table, pixel::NoVectorRow{});
-        return 1;
-    }
     pixel::ByteTable bytes;
     pixel::MakeByteTable(bytes, table);
+    if (rowsAt.byteTable == nullptr) {
+        // Sample by sample along the row (pixel sizes agree here), about twice
+        // as fast as pixel by pixel.
+        const uint8_t* entries = bytes.bytes;
+        TableSamples<false>(k, table, [entries, keepFourth](uint8_t* d, const uint8_t* s, int n) {
+            return keepFourth ? ByteTableRowPlain<true>(d, s, n, entries) : ByteTableRowPlain<false>(d, s, n, entries);
+        });
+        return 1;
+    }
     TableSamples<false>(
         k, table, [&](uint8_t* d, const uint8_t* s, int n) { return rowsAt.byteTable(d, s, n, keepFourth, bytes); });
     return 1;
