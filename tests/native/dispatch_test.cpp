@@ -171,6 +171,26 @@ TEST(Dispatch, AffineRowsGiveEveryEntryOfTheirTables) {
         table.assign(table.size(), static_cast<uint16_t>(maxValue + 1));  // entries above M: not a map of 0..M
         EXPECT_FALSE(pixel::FitAffineMap(table.data(), maxValue, map));
     }
+    // 16-bit rows with maps the fit does not choose for these filters (shifts
+    // below 16, where the low half of the product counts).
+    const int n = 1000 + 37;
+    const auto src = Random(2 * static_cast<size_t>(n), 21);
+    for (const pixel::AffineMap map : {pixel::AffineMap{0, 12, 5000}, pixel::AffineMap{-100, 15, 40000},
+                                       pixel::AffineMap{37, 10, 1500}, pixel::AffineMap{-3, 16, 70001}}) {
+        auto want = src;
+        for (int i = 0; i < n; ++i) {
+            const int64_t u = std::max(std::min<int>(Word(&src[2 * static_cast<size_t>(i)]), 1023) + map.offset, 0);
+            const auto v = static_cast<uint16_t>(std::min<int64_t>((u * map.multiplier) >> map.shift, 1023));
+            std::memcpy(&want[2 * static_cast<size_t>(i)], &v, 2);
+        }
+        ForEachLevel([&](const RowTable& t, const std::string& level) {
+            if (t.affineWords == nullptr) return;
+            auto out = src;
+            const int done = t.affineWords(out.data(), src.data(), n, false, map);
+            ExpectDone(out, want, src, 2 * static_cast<size_t>(done), "shift " + std::to_string(map.shift) + ", " + level);
+            EXPECT_GT(done, n - 16) << level;
+        });
+    }
 }
 
 TEST(Dispatch, EveryLookupRowGivesItsTablesBytes) {
