@@ -56,6 +56,7 @@ RowTable Fill(SimdLevel level) {
         t.demosaic16 = DemosaicRow16Avx512;
         t.byteTable = ApplyByteTableRowAvx512;
         t.wordTable = ApplyWordTableRowAvx512;
+        t.affineBytes = ApplyAffineRowAvx512;
         t.hueSaturation = HueSaturationRowAvx512;
         t.sharpen = SharpenRowAvx512;
         t.sharpenReadsOwnRow = true;

@@ -83,11 +83,13 @@ struct AffineMap {
 bool FitAffineMap(const uint16_t* table, int maxValue, AffineMap& map);
 
 // Every byte of `bytes` bytes (8-bit samples) or every 16-bit sample of
-// `samples` samples through the map, 16 (SSE2) or 32 (AVX2) bytes at a time;
+// `samples` samples through the map, 16 (SSE2), 32 (AVX2) or 64 (AVX-512)
+// bytes at a time;
 // returns the bytes (samples) done. With keepFourth every fourth byte (sample)
 // keeps the output's value. In place allowed.
 int ApplyAffineRowSse2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const AffineMap& map);
 int ApplyAffineRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const AffineMap& map);
+int ApplyAffineRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth, const AffineMap& map);
 int ApplyAffineWordRowSse2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const AffineMap& map);
 int ApplyAffineWordRowAvx2(uint8_t* dst, const uint8_t* src, int samples, bool keepFourth, const AffineMap& map);
 

@@ -28,6 +28,27 @@ VIDLYN_AVX512 int ApplyByteTableRowAvx512(uint8_t* dst, const uint8_t* src, int 
     return i;
 }
 
+// 8-bit samples through an affine map, 64 at a time, as the AVX2 row does it.
+VIDLYN_AVX512 int ApplyAffineRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, bool keepFourth,
+                                       const AffineMap& map) {
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i below = _mm512_set1_epi8(static_cast<char>(map.offset < 0 ? -map.offset : 0));
+    const __m512i above = _mm512_set1_epi16(static_cast<short>(map.offset > 0 ? map.offset : 0));
+    const __m512i multiplier = _mm512_set1_epi16(static_cast<short>(map.multiplier));
+    const __m128i scale = _mm_cvtsi32_si128(16 - map.shift);
+    const __mmask64 write = keepFourth ? 0x7777777777777777ull : ~0ull;
+    int i = 0;
+    for (; i + 64 <= bytes; i += 64) {
+        const __m512i x = _mm512_subs_epu8(_mm512_loadu_si512(src + i), below);
+        __m512i lo = _mm512_sll_epi16(_mm512_add_epi16(_mm512_unpacklo_epi8(x, zero), above), scale);
+        __m512i hi = _mm512_sll_epi16(_mm512_add_epi16(_mm512_unpackhi_epi8(x, zero), above), scale);
+        lo = _mm512_mulhi_epu16(lo, multiplier);
+        hi = _mm512_mulhi_epu16(hi, multiplier);
+        _mm512_mask_storeu_epi8(dst + i, write, _mm512_packus_epi16(lo, hi));
+    }
+    return i;
+}
+
 namespace {
 
 // Index k of the byte permute that takes the low (high) bytes of 64 words held
