@@ -35,16 +35,13 @@ VIDLYN_AVX2_INLINE __m128i Ctl(const std::array<uint8_t, 16>& c) {
 
 VIDLYN_AVX2_INLINE __m256i Select(__m256i mask, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, mask); }
 
-// f0 = (R[Q] d' + 32768) >> 16 for 8 lanes of Q and d' in 32 bits, in single
-// precision: the quotient 16711680 / Q rounded to single precision truncates
-// to R[Q] for every Q in 1..255 (checked for each), R[Q] d' <= 16711680 and
-// the sum with 32768 are exact below 2^24, and the scaling by 2^-16 is exact.
+// f0 = (R[Q] d' + 32768) >> 16 for 8 lanes of Q and d' in 32 bits: the
+// quotient 16711680 / Q rounded to single precision truncates to R[Q] for
+// every Q in 1..255 (checked for each), and R[Q] d' <= 16711680.
 // Q = 0 (a gray pixel, whose f0 is not used) is divided as Q = 1.
-VIDLYN_AVX2_INLINE __m256 PositionOf(__m256i q, __m256i dPrime) {
-    const __m256 r = _mm256_round_ps(_mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(q)),
-                                     _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-    const __m256 sum = _mm256_add_ps(_mm256_mul_ps(r, _mm256_cvtepi32_ps(dPrime)), _mm256_set1_ps(32768.0f));
-    return _mm256_mul_ps(sum, _mm256_set1_ps(1.0f / 65536.0f));
+VIDLYN_AVX2_INLINE __m256i PositionOf(__m256i q, __m256i dPrime) {
+    const __m256i r = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(16711680.0f), _mm256_cvtepi32_ps(q)));
+    return _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(r, dPrime), _mm256_set1_epi32(32768)), 16);
 }
 
 // f0 for 16 lanes (Q <= 255, 0 <= d' <= Q): both halves of each 128-bit lane
@@ -52,9 +49,9 @@ VIDLYN_AVX2_INLINE __m256 PositionOf(__m256i q, __m256i dPrime) {
 VIDLYN_AVX2_INLINE __m256i Position(__m256i q, __m256i dPrime) {
     const __m256i zero = _mm256_setzero_si256();
     q = _mm256_max_epi16(q, _mm256_set1_epi16(1));
-    const __m256 lo = PositionOf(_mm256_unpacklo_epi16(q, zero), _mm256_unpacklo_epi16(dPrime, zero));
-    const __m256 hi = PositionOf(_mm256_unpackhi_epi16(q, zero), _mm256_unpackhi_epi16(dPrime, zero));
-    return _mm256_packus_epi32(_mm256_cvttps_epi32(lo), _mm256_cvttps_epi32(hi));
+    const __m256i lo = PositionOf(_mm256_unpacklo_epi16(q, zero), _mm256_unpacklo_epi16(dPrime, zero));
+    const __m256i hi = PositionOf(_mm256_unpackhi_epi16(q, zero), _mm256_unpackhi_epi16(dPrime, zero));
+    return _mm256_packus_epi32(lo, hi);
 }
 
 // Per sextant 0..11 (mod 6): 0x80 where the changing channel rises (up), and
