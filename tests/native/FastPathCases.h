@@ -687,21 +687,6 @@ TEST(FastPaths, VerticalMirrorExchangesTheSameRows) {
                         ASSERT_EQ(fast.bytes, straight.bytes) << Where(path, w, h, tight) << ", bpp " << bpp;
                     }
     });
-    // A picture larger than the caches (its output written past them), in three
-    // bands at the AVX2 level; padding bytes survive.
-    if (pixel::DetectedSimdLevel() >= pixel::SimdLevel::Avx2) {
-        pixel::SetSimdCeiling(pixel::SimdLevel::Avx2);
-        pixel::SetStripeCeiling(3);
-        Image src(2901, 2900, 3), fast(2901, 2900, 1);
-        testutil::FillRandom(src, 4);
-        testutil::FillRandom(fast, 5);
-        Image straight = fast;
-        testutil::RunWhole(KernelGrayFromColor, fast, src);
-        testutil::RunWhole(KernelGrayFromColorReference, straight, src);
-        pixel::SetSimdCeiling(pixel::SimdLevel::Avx512);
-        pixel::SetStripeCeiling(0);
-        ASSERT_EQ(fast.bytes, straight.bytes) << "2901x2900";
-    }
 }
 
 TEST(FastPaths, WideningGivesTheSameSamplesInPlaceAndBetweenBuffers) {
