@@ -30,9 +30,4 @@ int GrayCorrectionRowSse2(uint8_t* dst, const uint8_t* src, int bytes, const Gra
 int GrayCorrectionRowAvx2(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
 int GrayCorrectionRowAvx512(uint8_t* dst, const uint8_t* src, int bytes, const GraySites& sites);
 
-// Gray from colour of `count` pixels of 3 or 4 bytes into one byte each, 64
-// at a time (AVX-512 with byte permutes), the rest by the AVX2 row; returns
-// the number of pixels done (a multiple of 32); its own stores stay cached.
-int GrayFromColorRowAvx512(uint8_t* dst, const uint8_t* src, int count, int pixelBytes, bool stream);
-
 }  // namespace pixel
