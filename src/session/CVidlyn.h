@@ -121,6 +121,7 @@ public:
     // The acquisition thread's work until m_runFlag is 0 (or the camera's
     // transfer failed).
     void RunPreviewLoop();
+    void SleepWaitTime();  // the preview loop's wait before each poll
     // Draws the current output picture into the preview window, when there is
     // one to draw into. 0 when the window is not visible.
     int PaintPreview();

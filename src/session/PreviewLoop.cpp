@@ -121,11 +121,29 @@ int CVidlyn::TakeStreamFrame(bool* copiedOut) {
     return 1;
 }
 
+void CVidlyn::SleepWaitTime() {
+    constexpr DWORD kStepMs = 10;
+    DWORD left = static_cast<DWORD>(m_waitTime.load());
+    if (left == 0) {
+        Sleep(0);
+        return;
+    }
+    while (left > 0 && m_runFlag.load() != 0) {
+        const DWORD step = left < kStepMs ? left : kStepMs;
+        Sleep(step);
+        left -= step;
+    }
+}
+
 void CVidlyn::RunPreviewLoop() {
     int32_t stalls = 0;  // stalls of the camera already reported
     while (m_runFlag.load() != 0) {
-        // The wait time is also the polling period; a stop cuts it short.
-        WaitForSingleObject(m_stopEvent, static_cast<DWORD>(m_waitTime.load()));
+        // The wait time is also the polling period. It is slept in steps of at
+        // most 10 ms, so that a stop is seen within one step: a timed wait on
+        // the stop event went through wine's server, and with both cores busy
+        // it overslept 10 ms by up to 130 ms, long enough to miss a frame of a
+        // camera at 10 frames per second (Sleep stayed below 40 ms there).
+        SleepWaitTime();
         if (m_runFlag.load() != 1) {
             continue;
         }
