@@ -164,15 +164,10 @@ void CVidlyn::RunRecordLoop() {
         // The flag is looked at every 10 ms, and at once after a frame was
         // written: a write takes longer than the camera's frame time at full
         // size, so the next frame is usually waiting by then, and a sleep
-        // before it would cost a tenth of the recorder's rate. A stop cuts
-        // the wait short.
-        if (m_recFrameReady.load() == 0) {
-            if (m_stopEvent) {
-                WaitForSingleObject(m_stopEvent, kRecordPollMs);
-            } else {
-                Sleep(kRecordPollMs);
-            }
-        }
+        // before it would cost a tenth of the recorder's rate. (Slept, not
+        // waited on the stop event: under wine a timed wait oversleeps on a
+        // busy machine; a stop is seen after the 10 ms.)
+        if (m_recFrameReady.load() == 0) Sleep(kRecordPollMs);
         if (m_recording.load() == 0) break;
         if (m_recFrameReady.exchange(0) == 0) continue;
         const uint32_t now = timeGetTime();
