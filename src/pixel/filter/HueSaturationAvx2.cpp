@@ -131,16 +131,45 @@ VIDLYN_AVX2_INLINE void StorePair(uint8_t* first, uint8_t* second, __m256i v) {
 
 VIDLYN_AVX2_INLINE __m256i Ctl2(const std::array<uint8_t, 16>& c) { return _mm256_broadcastsi128_si256(Ctl(c)); }
 
+// The transform of 32 pixels of Bytes bytes held in Bytes registers (low lanes
+// pixels 0..15, high lanes 16..31): each channel split out and widened to two
+// registers of 16-bit lanes (pixels 0..7 and 16..23, then 8..15 and 24..31),
+// and packed back into one register a channel.
+template <int Bytes>
+VIDLYN_AVX2_INLINE void TransformChannels(const __m256i* in, __m256i* out, __m256i sat, __m256i rotSextant,
+                                          __m256i rotPosition) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i lo[3], hi[3];
+#pragma GCC unroll 3
+    for (int c = 0; c < 3; ++c) {
+        __m256i v = _mm256_shuffle_epi8(in[0], Ctl2(kSplit<Bytes>[c]));
+#pragma GCC unroll 4
+        for (int k = 1; k < Bytes; ++k)
+            v = _mm256_or_si256(v, _mm256_shuffle_epi8(in[k], Ctl2(kSplit<Bytes>[k * 3 + c])));
+        lo[c] = _mm256_unpacklo_epi8(v, zero);
+        hi[c] = _mm256_unpackhi_epi8(v, zero);
+    }
+    Hexcone(lo[0], lo[1], lo[2], sat, rotSextant, rotPosition);
+    Hexcone(hi[0], hi[1], hi[2], sat, rotSextant, rotPosition);
+#pragma GCC unroll 3
+    for (int c = 0; c < 3; ++c) out[c] = _mm256_packus_epi16(lo[c], hi[c]);
+}
+
+// Output block k of Bytes-byte pixels from the three channel registers.
+template <int Bytes>
+VIDLYN_AVX2_INLINE __m256i JoinBlock(const __m256i* out, int k) {
+    return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(out[0], Ctl2(kJoin<Bytes>[k * 3])),
+                                           _mm256_shuffle_epi8(out[1], Ctl2(kJoin<Bytes>[k * 3 + 1]))),
+                           _mm256_shuffle_epi8(out[2], Ctl2(kJoin<Bytes>[k * 3 + 2])));
+}
+
 // 32 pixels a step: the low lanes carry pixels 0..15 and the high lanes 16..31,
-// so that one in-lane shuffle per block serves both halves. Each channel's 32
-// bytes widen to two registers of 16-bit lanes (pixels 0..7 and 16..23, then
-// 8..15 and 24..31), which the packing afterwards puts back in order.
+// so that one in-lane shuffle per block serves both halves.
 template <int PixelBytes>
 VIDLYN_AVX2 int Row(uint8_t* dst, const uint8_t* src, int count, int saturation, int rotation) {
     const __m256i sat = _mm256_set1_epi16(static_cast<short>(saturation));
     const __m256i rotSextant = _mm256_set1_epi16(static_cast<short>(rotation / 255));
     const __m256i rotPosition = _mm256_set1_epi16(static_cast<short>(rotation % 255));
-    const __m256i zero = _mm256_setzero_si256();
     constexpr int kHalf = 16 * PixelBytes;  // bytes of 16 pixels
     int x = 0;
     for (; x + 32 <= count; x += 32) {
@@ -148,27 +177,12 @@ VIDLYN_AVX2 int Row(uint8_t* dst, const uint8_t* src, int count, int saturation,
         __m256i in[PixelBytes];
 #pragma GCC unroll 4
         for (int k = 0; k < PixelBytes; ++k) in[k] = LoadPair(s + 16 * k, s + kHalf + 16 * k);
-        __m256i lo[3], hi[3];
-#pragma GCC unroll 3
-        for (int c = 0; c < 3; ++c) {
-            __m256i v = _mm256_shuffle_epi8(in[0], Ctl2(kSplit<PixelBytes>[c]));
-#pragma GCC unroll 4
-            for (int k = 1; k < PixelBytes; ++k)
-                v = _mm256_or_si256(v, _mm256_shuffle_epi8(in[k], Ctl2(kSplit<PixelBytes>[k * 3 + c])));
-            lo[c] = _mm256_unpacklo_epi8(v, zero);
-            hi[c] = _mm256_unpackhi_epi8(v, zero);
-        }
-        Hexcone(lo[0], lo[1], lo[2], sat, rotSextant, rotPosition);
-        Hexcone(hi[0], hi[1], hi[2], sat, rotSextant, rotPosition);
         __m256i out[3];
-#pragma GCC unroll 3
-        for (int c = 0; c < 3; ++c) out[c] = _mm256_packus_epi16(lo[c], hi[c]);
+        TransformChannels<PixelBytes>(in, out, sat, rotSextant, rotPosition);
         uint8_t* d = dst + PixelBytes * x;
 #pragma GCC unroll 4
         for (int k = 0; k < PixelBytes; ++k) {
-            __m256i v = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(out[0], Ctl2(kJoin<PixelBytes>[k * 3])),
-                                                        _mm256_shuffle_epi8(out[1], Ctl2(kJoin<PixelBytes>[k * 3 + 1]))),
-                                        _mm256_shuffle_epi8(out[2], Ctl2(kJoin<PixelBytes>[k * 3 + 2])));
+            __m256i v = JoinBlock<PixelBytes>(out, k);
             if constexpr (PixelBytes == 4)  // the fourth byte stays as it is
                 v = _mm256_or_si256(v, _mm256_and_si256(LoadPair(d + 16 * k, d + kHalf + 16 * k),
                                                         _mm256_set1_epi32(static_cast<int>(0xFF000000u))));
@@ -189,7 +203,6 @@ VIDLYN_AVX2 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturatio
     const __m256i sat = _mm256_set1_epi16(static_cast<short>(saturation));
     const __m256i rotSextant = _mm256_set1_epi16(static_cast<short>(rotation / 255));
     const __m256i rotPosition = _mm256_set1_epi16(static_cast<short>(rotation % 255));
-    const __m256i zero = _mm256_setzero_si256();
     constexpr int kHalf = 16 * PixelBytes;  // bytes of 16 pixels
     int x = 0;
     for (; x + 32 <= count; x += 32) {
@@ -201,28 +214,12 @@ VIDLYN_AVX2 int Row16(uint8_t* dst, const uint8_t* src, int count, int saturatio
             in[k] = _mm256_packus_epi16(_mm256_srli_epi16(LoadPair(at, at + kHalf), 2),
                                         _mm256_srli_epi16(LoadPair(at + 16, at + kHalf + 16), 2));
         }
-        __m256i lo[3], hi[3];
-#pragma GCC unroll 3
-        for (int c = 0; c < 3; ++c) {
-            __m256i v = _mm256_shuffle_epi8(in[0], Ctl2(kSplit<kBytes>[c]));
-#pragma GCC unroll 4
-            for (int k = 1; k < kBytes; ++k)
-                v = _mm256_or_si256(v, _mm256_shuffle_epi8(in[k], Ctl2(kSplit<kBytes>[k * 3 + c])));
-            lo[c] = _mm256_unpacklo_epi8(v, zero);
-            hi[c] = _mm256_unpackhi_epi8(v, zero);
-        }
-        Hexcone(lo[0], lo[1], lo[2], sat, rotSextant, rotPosition);
-        Hexcone(hi[0], hi[1], hi[2], sat, rotSextant, rotPosition);
         __m256i out[3];
-#pragma GCC unroll 3
-        for (int c = 0; c < 3; ++c) out[c] = _mm256_packus_epi16(lo[c], hi[c]);
+        TransformChannels<kBytes>(in, out, sat, rotSextant, rotPosition);
         uint8_t* d = dst + PixelBytes * x;
 #pragma GCC unroll 4
         for (int k = 0; k < kBytes; ++k) {
-            const __m256i v = _mm256_or_si256(
-                _mm256_or_si256(_mm256_shuffle_epi8(out[0], Ctl2(kJoin<kBytes>[k * 3])),
-                                _mm256_shuffle_epi8(out[1], Ctl2(kJoin<kBytes>[k * 3 + 1]))),
-                _mm256_shuffle_epi8(out[2], Ctl2(kJoin<kBytes>[k * 3 + 2])));
+            const __m256i v = JoinBlock<kBytes>(out, k);
             uint8_t* at = d + 32 * k;
             __m256i first = _mm256_srli_epi16(_mm256_unpacklo_epi8(v, v), 6);
             __m256i second = _mm256_srli_epi16(_mm256_unpackhi_epi8(v, v), 6);
